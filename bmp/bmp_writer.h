@@ -1,0 +1,73 @@
+// Writes an uncompressed bottom-up BMP of 24 or 32 bits per pixel.
+//
+// Layout written, all little-endian:
+//   offset  size  field              value
+//   0       2     bfType             "BM"
+//   2       4     bfSize             0
+//   6       2+2   bfReserved1/2      0
+//   10      4     bfOffBits          54
+//   14      4     biSize             40
+//   18      4     biWidth            image width
+//   22      4     biHeight           image height (signed; rows bottom-up)
+//   26      2     biPlanes           1
+//   28      2     biBitCount         24 or 32
+//   30      4×6   biCompression ..   0 (BI_RGB, no sizes, no palette)
+//   54            pixel rows, stride S = width × channels rounded up to 4
+//
+// Image row y (0 = top) lives at D + (height - 1 - y) × S. Rows arrive top
+// first, so consecutive rows run backwards through the file; the writer
+// gathers such a run in memory and sends it out in large writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "bmp/byte_sink.h"
+
+namespace wzx {
+
+inline constexpr uint64_t kBmpHeaderSize = 14 + 40;
+
+// Row stride in bytes: width × channels rounded up to a multiple of 4.
+// Callers keep width × channels well inside 63 bits.
+inline uint64_t bmpRowStride(uint64_t width, unsigned channels) {
+    return (width * channels + 3) / 4 * 4;
+}
+
+// The 54 header bytes for an image of the given shape.
+void buildBmpHeaders(int32_t width, int32_t height, unsigned channels, uint8_t out[kBmpHeaderSize]);
+
+class BmpWriter {
+  public:
+    // How many bytes of consecutive rows are gathered before they go out.
+    static constexpr size_t kStagingBytes = size_t{1} << 20;
+
+    explicit BmpWriter(ByteSink& out) : out_(out) {}
+
+    // Writes both headers at the start of the (empty) output and records
+    // the pixel offset D and row stride S.
+    bool writeHeaders(int32_t width, int32_t height, unsigned channels);
+    // Places image row y (width × channels bytes) and its zero pad bytes.
+    bool placeRow(int64_t y, const uint8_t* row);
+    // Sends out whatever rows are still gathered. Must be called once the
+    // last row is placed; the result tells whether every write succeeded.
+    bool finish();
+
+  private:
+    bool flushStaged();
+
+    ByteSink& out_;
+    int64_t height_ = 0;
+    uint64_t rowBytes_ = 0;
+    uint64_t stride_ = 0;
+    uint64_t pixelOffset_ = kBmpHeaderSize;
+    bool ok_ = true;
+    // Gathered rows fill staging_ from its end towards its start; they cover
+    // the file range [stagedStart_, stagedEnd_).
+    std::vector<uint8_t> staging_;
+    uint64_t stagedStart_ = 0;
+    uint64_t stagedEnd_ = 0;
+};
+
+}  // namespace wzx

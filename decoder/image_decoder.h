@@ -1,0 +1,62 @@
+// The block stage: reads each block's channel chunks into their buffers and
+// rebuilds the block's rows into the BMP writer.
+//
+// Memory follows one block, never the image: one buffer per channel of
+// min(block height, height) × width + 10 bytes, one row of pixels, the
+// 4096-byte window, and a compressed-data buffer that grows only with bytes
+// actually read from the input.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "bmp/bmp_writer.h"
+#include "decoder/byte_source.h"
+#include "decoder/container.h"
+#include "decoder/sliding_window.h"
+
+namespace wzx {
+
+struct BlockStageResult {
+    DamageReport damage;
+    bool outputOk = true;
+};
+
+class ImageDecoder {
+  public:
+    // Acquires every buffer the image needs, all zero.
+    explicit ImageDecoder(const ImageHeader& header);
+
+    // Reads every block from input (positioned at the first chunk) and has
+    // every row placed. From the first damaged block on, channel bytes count
+    // as 0, so the rows below it repeat the last good row and the output
+    // still gets its full length.
+    BlockStageResult decodeBlocks(ByteSource& input, BmpWriter& writer);
+
+    // Capacity of each channel buffer as allocated.
+    size_t channelCapacity() const { return channelCapacity_; }
+
+  private:
+    Damage fillChannels(ByteSource& input, unsigned& failedChannel);
+    Damage readStoredChunk(ByteSource& input, uint8_t* dst, uint64_t size);
+    Damage readCompressedChunk(ByteSource& input, uint8_t* dst, uint64_t size);
+    bool readIntoCompressedBuffer(ByteSource& input, uint64_t size);
+    bool rebuildRows(int64_t top, int64_t rows, BmpWriter& writer);
+    uint8_t* channel(unsigned c) { return channels_.data() + c * channelCapacity_; }
+
+    ImageHeader header_;
+    unsigned channelCount_;
+    size_t width_;
+    // The buffer size the format allows a chunk: width × block height + 10.
+    uint64_t formatCapacity_;
+    // What is allocated per channel; smaller than formatCapacity_ when the
+    // block height exceeds the image height.
+    size_t channelCapacity_;
+    std::vector<uint8_t> channels_;
+    std::vector<uint8_t> compressed_;
+    std::vector<uint8_t> previousRow_;
+    SlidingWindow window_;
+};
+
+}  // namespace wzx
