@@ -1,0 +1,428 @@
+// End-to-end behaviour of the program: arguments, the file search, the
+// names it derives, its messages, exit statuses and the files it leaves.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/run_program.h"
+#include "support/wzx_builder.h"
+
+namespace wzx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kProgram = WZX2BMP_PROGRAM;
+const std::string kPrompt = "< hit enter key >\n";
+const std::string kUsage =
+    ".wzx to .bmp converter\nusage : \nwzx2bmp.exe <wzx file name> \n\n< hit enter key >\n";
+
+// A 1 × 1 image of stored chunks 1, 2, 3: blue 1 + 2, green 2, red 3 + 2.
+Bytes tinyImage() {
+    Bytes b = imageStart(3, 1, 1, 1);
+    appendStored(b, {1});
+    appendStored(b, {2});
+    appendStored(b, {3});
+    return b;
+}
+
+// Its BMP, written out by hand.
+Bytes tinyBmp() {
+    return {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,         // file header
+            40,  0,   0, 0, 1, 0, 0, 0, 1, 0, 0,  0, 1, 0, 24, 0,  // size, w, h, planes, bits
+            0,   0,   0, 0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0,
+            0,   0,   0, 0, 0, 0, 0, 0, 3, 2, 5,  0};  // the pixel, then one pad byte
+}
+
+// A header-only image: height 0 means no blocks and no rows.
+Bytes emptyImage() {
+    return imageStart(3, 7, 0, 1);
+}
+
+Bytes emptyBmp() {
+    Bytes b = tinyBmp();
+    b.resize(54);
+    b[18] = 7;  // width
+    b[22] = 0;  // height
+    return b;
+}
+
+Bytes withByte(Bytes b, size_t at, uint8_t v) {
+    b[at] = v;
+    return b;
+}
+
+struct CliCase {
+    const char* name;
+    std::function<void(const fs::path&)> setup;
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+    int status;
+    // Every name the directory holds afterwards; and the exact bytes of some.
+    std::vector<std::string> filesAfter;
+    std::map<std::string, Bytes> contents;
+};
+
+void put(const fs::path& dir, const std::string& name, const Bytes& bytes) {
+    writeFile(dir / name, bytes);
+}
+
+const Bytes kOldOutput = {'o', 'l', 'd'};
+
+std::vector<CliCase> cliCases() {
+    const std::string noMatch = "Error: no file matched <";
+    return {
+        {"NoArgument", [](auto&) {}, {}, kUsage, "", 255, {}, {}},
+        {"TwoArguments",
+         [](auto& d) { put(d, "a.wzx", tinyImage()); },
+         {"a.wzx", "b.wzx"},
+         kUsage,
+         "",
+         255,
+         {"a.wzx"},
+         {}},
+        {"NothingMatches", [](auto&) {}, {"*.wzx"}, noMatch + "*.wzx>.\n" + kPrompt, "", 0, {}, {}},
+        {"PercentSignsAreNotAFormat",
+         [](auto&) {},
+         {"100%.wzx %s%n"},
+         noMatch + "100%.wzx %s%n>.\n" + kPrompt,
+         "",
+         0,
+         {},
+         {}},
+        {"EmptyArgument", [](auto&) {}, {""}, noMatch + ">.\n" + kPrompt, "", 0, {}, {}},
+        {"MissingDirectory",
+         [](auto&) {},
+         {"nowhere/*.wzx"},
+         noMatch + "nowhere/*.wzx>.\n" + kPrompt,
+         "",
+         0,
+         {},
+         {}},
+        {"BracketIsNoWildcard",
+         [](auto& d) { put(d, "a.wzx", tinyImage()); },
+         {"[a].wzx"},
+         noMatch + "[a].wzx>.\n" + kPrompt,
+         "",
+         0,
+         {"a.wzx"},
+         {}},
+        {"ConvertsOneFile",
+         [](auto& d) { put(d, "a.wzx", tinyImage()); },
+         {"a.wzx"},
+         kPrompt,
+         "",
+         0,
+         {"a.bmp", "a.wzx"},
+         {{"a.bmp", tinyBmp()}}},
+        {"HeaderOnlyImage",
+         [](auto& d) { put(d, "e.wzx", emptyImage()); },
+         {"e.wzx"},
+         kPrompt,
+         "",
+         0,
+         {"e.bmp", "e.wzx"},
+         {{"e.bmp", emptyBmp()}}},
+        {"WildcardConvertsEach",
+         [](auto& d) {
+             put(d, "a.wzx", tinyImage());
+             put(d, "b.wzx", emptyImage());
+         },
+         {"?.wzx"},
+         kPrompt,
+         "",
+         0,
+         {"a.bmp", "a.wzx", "b.bmp", "b.wzx"},
+         {{"a.bmp", tinyBmp()}, {"b.bmp", emptyBmp()}}},
+        {"DirectoryPartOnlyChoosesTheSearch",
+         [](auto& d) {
+             fs::create_directory(d / "sub");
+             put(d / "sub", "x.wzx", tinyImage());
+         },
+         {"sub/x.wzx"},
+         "",
+         "fopen error\n",
+         1,
+         {"sub"},
+         {}},
+        {"DirectoryPartFindsWorkingDirectoryInput",
+         [](auto& d) {
+             fs::create_directory(d / "sub");
+             put(d / "sub", "x.wzx", emptyImage());
+             put(d, "x.wzx", tinyImage());
+         },
+         {"sub/*.wzx"},
+         kPrompt,
+         "",
+         0,
+         {"sub", "x.bmp", "x.wzx"},
+         {{"x.bmp", tinyBmp()}}},
+        {"LastDotEndsTheTitle",
+         [](auto& d) { put(d, "a.b.wzx", tinyImage()); },
+         {"a.b.wzx"},
+         kPrompt,
+         "",
+         0,
+         {"a.b.bmp", "a.b.wzx"},
+         {{"a.b.bmp", tinyBmp()}}},
+        {"NameWithoutDot",
+         [](auto& d) {
+             put(d, "readme", {});
+             put(d, "readme.wzx", tinyImage());
+         },
+         {"readme"},
+         kPrompt,
+         "",
+         0,
+         {"readme", "readme.bmp", "readme.wzx"},
+         {{"readme.bmp", tinyBmp()}}},
+        {"EmptyTitle",
+         [](auto& d) { put(d, ".wzx", tinyImage()); },
+         {".wzx"},
+         kPrompt,
+         "",
+         0,
+         {".bmp", ".wzx"},
+         {{".bmp", tinyBmp()}}},
+        {"DotDotEntry",
+         [](auto& d) { put(d, "..wzx", tinyImage()); },
+         {".."},
+         kPrompt,
+         "",
+         0,
+         {"..bmp", "..wzx"},
+         {{"..bmp", tinyBmp()}}},
+        {"ExtensionIsReplacedNotMatched",
+         [](auto& d) { put(d, "x.WZX", tinyImage()); },
+         {"x.WZX"},
+         "",
+         "fopen error\n",
+         1,
+         {"x.WZX"},
+         {}},
+        {"OtherExtensionNamesTheInput",
+         [](auto& d) {
+             put(d, "photo.png", {1, 2});
+         },
+         {"photo.png"},
+         "",
+         "fopen error\n",
+         1,
+         {"photo.png"},
+         {}},
+        {"SameTitleThreeTimes",
+         [](auto& d) {
+             put(d, "a.wzx", tinyImage());
+             put(d, "a.bmp", kOldOutput);
+             put(d, "a.txt", {});
+         },
+         {"a.*"},
+         kPrompt,
+         "",
+         0,
+         {"a.bmp", "a.txt", "a.wzx"},
+         {{"a.bmp", tinyBmp()}}},
+        {"MatchingDirectoryIsAnEntry",
+         [](auto& d) {
+             fs::create_directory(d / "pic");
+             put(d, "pic.wzx", tinyImage());
+         },
+         {"pic"},
+         kPrompt,
+         "",
+         0,
+         {"pic", "pic.bmp", "pic.wzx"},
+         {{"pic.bmp", tinyBmp()}}},
+        {"InputThatIsADirectory",
+         [](auto& d) { fs::create_directory(d / "x.wzx"); },
+         {"x.wzx"},
+         "",
+         "fopen error\n",
+         1,
+         {"x.wzx"},
+         {}},
+        {"OutputThatIsADirectory",
+         [](auto& d) {
+             put(d, "x.wzx", tinyImage());
+             fs::create_directory(d / "x.bmp");
+         },
+         {"x.wzx"},
+         "",
+         "fopen error\n",
+         1,
+         {"x.bmp", "x.wzx"},
+         {}},
+        {"BadSignatureLeavesOutputAlone",
+         [](auto& d) {
+             put(d, "x.wzx", withByte(tinyImage(), 3, '4'));
+             put(d, "x.bmp", kOldOutput);
+         },
+         {"x.wzx"},
+         "",
+         "signature error",
+         1,
+         {"x.bmp", "x.wzx"},
+         {{"x.bmp", kOldOutput}}},
+        {"BadColoursCreateNothing",
+         [](auto& d) { put(d, "x.wzx", withByte(tinyImage(), 11, 2)); },
+         {"x.wzx"},
+         "",
+         "unsupported colors",
+         1,
+         {"x.wzx"},
+         {}},
+        {"SignatureCheckedBeforeColours",
+         [](auto& d) { put(d, "x.wzx", withByte(withByte(tinyImage(), 10, 0), 11, 2)); },
+         {"x.wzx"},
+         "",
+         "signature error",
+         1,
+         {"x.wzx"},
+         {}},
+        {"ZeroBlockHeight",
+         [](auto& d) { put(d, "x.wzx", imageStart(3, 1, 1, 0)); },
+         {"x.wzx"},
+         "",
+         "unsupported size",
+         1,
+         {"x.wzx"},
+         {}},
+        {"EmptyInputFile",
+         [](auto& d) { put(d, "x.wzx", {}); },
+         {"x.wzx"},
+         "",
+         "signature error",
+         1,
+         {"x.wzx"},
+         {}},
+        {"RefusedHeaderStopsTheBatch",
+         [](auto& d) {
+             put(d, "a.wzx", withByte(tinyImage(), 0, 'X'));
+             put(d, "b.wzx", withByte(tinyImage(), 0, 'X'));
+         },
+         {"*.wzx"},
+         "",
+         "signature error",
+         1,
+         {"a.wzx", "b.wzx"},
+         {}},
+        {"OutputLinkedToInputIsRefused",
+         [](auto& d) {
+             put(d, "x.wzx", tinyImage());
+             fs::create_symlink("x.wzx", d / "x.bmp");
+         },
+         {"x.wzx"},
+         "",
+         "x.bmp: is the input file itself; not overwritten\n",
+         1,
+         {"x.bmp", "x.wzx"},
+         {{"x.wzx", tinyImage()}}},
+        {"OutputHardLinkedToInputIsRefused",
+         [](auto& d) {
+             put(d, "x.wzx", tinyImage());
+             fs::create_hard_link(d / "x.wzx", d / "x.bmp");
+         },
+         {"x.wzx"},
+         "",
+         "x.bmp: is the input file itself; not overwritten\n",
+         1,
+         {"x.bmp", "x.wzx"},
+         {{"x.wzx", tinyImage()}}},
+    };
+}
+
+void PrintTo(const CliCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CliTest : public ::testing::TestWithParam<CliCase> {};
+
+TEST_P(CliTest, Behaves) {
+    const CliCase& c = GetParam();
+    ScratchDir dir;
+    c.setup(dir.path());
+    RunResult r = runProgram(kProgram, c.args, {dir.path(), "\n"});
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(listDir(dir.path()), c.filesAfter);
+    for (const auto& [name, bytes] : c.contents) {
+        EXPECT_EQ(readFile(dir / name), bytes) << "contents of " << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliTest, ::testing::ValuesIn(cliCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Cli, PromptReadsOneCharacterAtMost) {
+    // Input at its end returns at once; a longer input is not consumed
+    // beyond one character (nothing else would read it).
+    ScratchDir dir;
+    for (const std::string& input : {std::string(), std::string("yes\n")}) {
+        RunResult r = runProgram(kProgram, {"*.none"}, {dir.path(), input});
+        EXPECT_EQ(r.status, 0) << "stdin " << input.size() << " bytes";
+        EXPECT_EQ(r.out, "Error: no file matched <*.none>.\n" + kPrompt);
+    }
+}
+
+TEST(Cli, SecondEntryFailingKeepsTheFirstOutput) {
+    ScratchDir dir;
+    put(dir.path(), "good.wzx", tinyImage());
+    put(dir.path(), "gone.txt", {});  // names gone.wzx, which does not exist
+    std::vector<std::string> order = readdirOrder(dir.path());
+    bool goodFirst = std::find(order.begin(), order.end(), "good.wzx") <
+                     std::find(order.begin(), order.end(), "gone.txt");
+    RunResult r = runProgram(kProgram, {"go*"}, {dir.path(), ""});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "fopen error\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(fs::exists(dir / "good.bmp"), goodFirst) << "the search order decides";
+    if (goodFirst) {
+        EXPECT_EQ(readFile(dir / "good.bmp"), tinyBmp());
+    }
+}
+
+TEST(Cli, WriteFailureRemovesTheOutputAndStops) {
+    // A 64 × 64 image gives a BMP of 12 342 bytes; a 4 KiB file-size limit
+    // makes its writes fail with EFBIG part way.
+    ScratchDir dir;
+    Bytes img = imageStart(3, 64, 64, 64);
+    for (int c = 0; c < 3; ++c) appendStored(img, Bytes(64 * 64, 1));
+    put(dir.path(), "big.wzx", img);
+    put(dir.path(), "big.bmp", kOldOutput);
+    RunOptions o{dir.path(), ""};
+    o.fileSizeLimit = 4096;
+    RunResult r = runProgram(kProgram, {"big.wzx"}, o);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "big.bmp: write error: File too large\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"big.wzx"});
+}
+
+TEST(Cli, OutOfMemoryEndsAbnormally) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a sanitized program cannot start under an address-space limit";
+#endif
+    // The header asks for four channel buffers of 64 MiB each; the address
+    // space allows far less. No output may be created.
+    ScratchDir dir;
+    put(dir.path(), "huge.wzx", imageStart(4, 1 << 16, 1 << 10, 1 << 10));
+    RunOptions o{dir.path(), ""};
+    o.addressSpaceLimit = rlim_t{96} << 20;
+    RunResult r = runProgram(kProgram, {"huge.wzx"}, o);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "\r\nabnormal program termination\r\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"huge.wzx"});
+}
+
+}  // namespace
+}  // namespace wzx::test
