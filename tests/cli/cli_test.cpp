@@ -424,5 +424,60 @@ TEST(Cli, OutOfMemoryEndsAbnormally) {
     EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"huge.wzx"});
 }
 
+struct DamagedCase {
+    const char* name;
+    Bytes file;
+    std::string warning;
+};
+
+TEST(Cli, DamagedInputWarnsAndTheBatchGoesOn) {
+    Bytes cut = tinyImage();
+    cut.pop_back();
+    Bytes negative = imageStart(3, 1, 1, 1);
+    appendStored(negative, {1});
+    appendChunkHeader(negative, 1, -5);
+    DamagedCase cases[] = {
+        {"cut", cut, "a.wzx: damaged data: input ends early (block 0, channel 2)\n"},
+        {"negative", negative, "a.wzx: damaged data: negative chunk size (block 0, channel 1)\n"},
+    };
+    for (const DamagedCase& c : cases) {
+        ScratchDir dir;
+        put(dir.path(), "a.wzx", c.file);
+        put(dir.path(), "b.wzx", tinyImage());
+        RunResult r = runProgram(kProgram, {"?.wzx"}, {dir.path(), ""});
+        EXPECT_EQ(r.status, 2) << c.name;
+        EXPECT_EQ(r.err, c.warning) << c.name;
+        EXPECT_EQ(r.out, kPrompt) << c.name;
+        // Full length, the damaged block decoded from zeros.
+        Bytes zeroPixel = tinyBmp();
+        zeroPixel[54] = zeroPixel[55] = zeroPixel[56] = 0;
+        EXPECT_EQ(readFile(dir / "a.bmp"), zeroPixel) << c.name;
+        EXPECT_EQ(readFile(dir / "b.bmp"), tinyBmp()) << c.name;
+    }
+}
+
+TEST(Cli, MemoryFollowsWhatTheFileHolds) {
+    // A one-row image with a block height of 2^31 - 1, and a chunk that
+    // claims 2^31 - 1 bytes in a file of a few dozen: neither may make the
+    // tool reserve what the file cannot fill.
+    Bytes tallBlock = imageStart(3, 1000, 1, INT32_MAX);
+    for (int c = 0; c < 3; ++c) appendStored(tallBlock, Bytes(1000, 1));
+    Bytes claims = imageStart(3, 1 << 16, 1, 1 << 15);
+    appendChunkHeader(claims, 0, INT32_MAX);
+    claims.insert(claims.end(), {0, 1, 2, 3});
+    struct {
+        const char* name;
+        Bytes file;
+        int status;
+    } cases[] = {{"tallBlock", tallBlock, 0}, {"claims", claims, 2}};
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        put(dir.path(), "m.wzx", c.file);
+        RunResult r = runProgram(kProgram, {"m.wzx"}, {dir.path(), ""});
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        EXPECT_LT(r.peakResidentKiB, 32 * 1024) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace wzx::test
