@@ -412,16 +412,18 @@ TEST(Cli, OutOfMemoryEndsAbnormally) {
     GTEST_SKIP() << "a sanitized program cannot start under an address-space limit";
 #endif
     // The header asks for four channel buffers of 64 MiB each; the address
-    // space allows far less. No output may be created.
+    // space allows far less. The existing output must survive untouched.
     ScratchDir dir;
     put(dir.path(), "huge.wzx", imageStart(4, 1 << 16, 1 << 10, 1 << 10));
+    put(dir.path(), "huge.bmp", kOldOutput);
     RunOptions o{dir.path(), ""};
     o.addressSpaceLimit = rlim_t{96} << 20;
     RunResult r = runProgram(kProgram, {"huge.wzx"}, o);
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "\r\nabnormal program termination\r\n");
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"huge.wzx"});
+    EXPECT_EQ(listDir(dir.path()), (std::vector<std::string>{"huge.bmp", "huge.wzx"}));
+    EXPECT_EQ(readFile(dir / "huge.bmp"), kOldOutput);
 }
 
 struct DamagedCase {
