@@ -3,7 +3,8 @@
 // byte-at-a-time expansion.
 //
 // Input layout:
-//   0  2  output capacity, little-endian (0..65535)
+//   0  2  output capacity, little-endian, masked to 0..8191 (twice the
+//         ring, so that outputs wrap it; larger ones only cost time)
 //   2  2  starting write position r, little-endian, masked to the ring
 //   4  1  ring fill: low 2 bits choose the pattern, the rest seed it
 //   5  .  the chunk's stored bytes, to the end of the input
@@ -23,6 +24,7 @@ namespace {
 
 constexpr const char* kTarget = "decompress";
 constexpr size_t kPrefixBytes = 5;
+constexpr size_t kCapacityMask = 2 * kWindowSize - 1;
 // Marks output bytes that the expansion must not touch.
 constexpr uint8_t kUntouched = 0xA5;
 
@@ -75,7 +77,7 @@ void checkRun(const Run& run, uint32_t startR, size_t capacity) {
 
 int decompressInput(const uint8_t* data, size_t size) {
     if (size < kPrefixBytes) return -1;
-    size_t capacity = loadLe16(data);
+    size_t capacity = loadLe16(data) & kCapacityMask;
     uint32_t startR = loadLe16(data + 2) & kWindowMask;
     const uint8_t* chunk = data + kPrefixBytes;
     size_t length = size - kPrefixBytes;

@@ -77,10 +77,6 @@ std::vector<Seed> imageSeeds() {
         {"width-zero.wzx", stored3(0, 3, 1, {{1}, {2}, {3}, {1}, {2}, {3}, {1}, {2}, {3}})},
         {"header-only.wzx", imageStart(3, 7, 0, 1)},
         {"tall-block-one-row.wzx", stored3(2, 1, INT32_MAX, {{1, 1}, {0, 0}, {0, 0}})},
-        // Rows wider than the writer's staging area, and more rows than it
-        // holds at once; both cut right after the table.
-        {"row-wider-than-staging.wzx", imageStart(4, 262145, 1, 1)},
-        {"rows-beyond-staging.wzx", imageStart(3, 20000, 20, 8)},
         {"negative-size.wzx", negative},
         {"too-large.wzx", tooLarge},
         {"item-cut.wzx", itemCut},
