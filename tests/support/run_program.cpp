@@ -44,6 +44,10 @@ std::string slurp(const fs::path& p) {
         struct rlimit lim = {*o.addressSpaceLimit, *o.addressSpaceLimit};
         if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(123);
     }
+    if (o.cpuSecondsLimit) {
+        struct rlimit lim = {*o.cpuSecondsLimit, *o.cpuSecondsLimit + 1};
+        if (setrlimit(RLIMIT_CPU, &lim) != 0) _exit(125);
+    }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
