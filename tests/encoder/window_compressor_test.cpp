@@ -217,11 +217,15 @@ TEST(WindowCompressor, RefusedChunkLeavesTheWindowUntouched) {
     EXPECT_EQ(out.size(), before);
     Bytes again = compressOne(w, text);
     EXPECT_LE(again.size(), 1 + 6 * 3u) << "the repeat should be matches into the first chunk";
+    // Matches into the repeat itself only line up if the refused bytes
+    // never moved the write position.
+    Bytes third = compressOne(w, text);
 
     wzx::SlidingWindow ring;
     Bytes first(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(before));
     EXPECT_EQ(expandDifference(ring, first, text), "");
     EXPECT_EQ(expandDifference(ring, again, text), "");
+    EXPECT_EQ(expandDifference(ring, third, text), "");
 }
 
 // The limit is inclusive: a chunk whose compressed form is exactly the
