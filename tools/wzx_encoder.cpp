@@ -78,6 +78,22 @@ uint64_t blockTableEntries(int32_t height, int32_t blockHeight) {
     return static_cast<uint64_t>((int64_t{height} - 1) / blockHeight + 1);
 }
 
+uint64_t encodedSizeBound(const Picture& picture, const EncodeOptions& options) {
+    const uint64_t width = static_cast<uint64_t>(picture.width);
+    const uint64_t capacity =
+        width * static_cast<uint64_t>(options.blockHeight) + wzx::kBufferSlack;
+    uint64_t bound =
+        wzx::kImageHeaderSize + 4 * blockTableEntries(picture.height, options.blockHeight);
+    for (int64_t top = 0; top < picture.height; top += options.blockHeight) {
+        uint64_t raw = width * static_cast<uint64_t>(
+                                   std::min<int64_t>(options.blockHeight, picture.height - top));
+        // A flag byte per eight items, and no item is longer than its bytes.
+        uint64_t chunk = std::min(capacity, raw + (raw + 7) / 8);
+        bound += picture.channels * (wzx::kChunkHeaderSize + std::max(raw, chunk));
+    }
+    return bound;
+}
+
 void predictBlock(const Picture& picture, int32_t top, int32_t rows, uint8_t* planes) {
     const size_t width = static_cast<size_t>(picture.width);
     const size_t rowBytes = width * picture.channels;
@@ -114,12 +130,14 @@ void writeChunk(const uint8_t* data, size_t length, bool compress, uint64_t capa
 
 std::vector<uint8_t> encodeWzx(const Picture& picture, const EncodeOptions& options) {
     if (checkEncodable(picture, options) != nullptr) return {};
+    const size_t entries =
+        static_cast<size_t>(blockTableEntries(picture.height, options.blockHeight));
     std::vector<uint8_t> out;
+    // Big pictures are spared the copies of a growing buffer.
+    out.reserve(static_cast<size_t>(encodedSizeBound(picture, options)));
     writeContainerHeader(picture, options.blockHeight, out);
     const size_t tableAt = out.size();
-    out.resize(
-        tableAt + static_cast<size_t>(blockTableEntries(picture.height, options.blockHeight)) * 4,
-        0);
+    out.resize(tableAt + entries * 4, 0);
 
     const size_t width = static_cast<size_t>(picture.width);
     const uint64_t capacity =

@@ -41,6 +41,8 @@ void writeContainerHeader(const Picture& picture, int32_t blockHeight, std::vect
 // Entries of the block-size table: (height - 1) / block height + 1,
 // truncating, so a picture of height 0 still has one (and no block).
 uint64_t blockTableEntries(int32_t height, int32_t blockHeight);
+// The most bytes encodeWzx can produce for an encodable picture.
+uint64_t encodedSizeBound(const Picture& picture, const EncodeOptions& options);
 // Channel bytes of rows top .. top + rows - 1, channel c at
 // planes + c × rows × width.
 void predictBlock(const Picture& picture, int32_t top, int32_t rows, uint8_t* planes);

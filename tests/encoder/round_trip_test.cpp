@@ -43,8 +43,10 @@ TEST_P(RoundTrip, DecoderGivesBackTheSourcePixels) {
             const uint64_t seed =
                 static_cast<uint64_t>(width) * 1000 + static_cast<uint64_t>(height);
             wzxtools::Picture picture = wzxtools::makePicture(kind, width, height, channels, seed);
-            std::vector<uint8_t> file = wzxtools::encodeWzx(picture, {blockHeight, mode, 1});
+            const wzxtools::EncodeOptions options{blockHeight, mode, 1};
+            std::vector<uint8_t> file = wzxtools::encodeWzx(picture, options);
             ASSERT_FALSE(file.empty());
+            EXPECT_LE(file.size(), wzxtools::encodedSizeBound(picture, options));
 
             wzxtest::Conversion c = wzxtest::convertBytes(file);
             ASSERT_EQ(c.result.status, wzx::ConvertStatus::converted)
