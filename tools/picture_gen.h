@@ -1,8 +1,6 @@
 // Deterministic pictures the project draws itself, for round-trip tests,
-// samples and benchmarks. Every generator fills the whole picture in a few
-// passes, so that 8000 x 6000 takes well under a second or two. With four
-// channels the alpha is a radial gradient, except for noise, whose alpha
-// is noise as well.
+// samples and benchmarks. Every generator fills the picture in a few plain
+// passes, so that even 8000 x 6000 takes about a second at most.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +23,9 @@ struct SplitMix64 {
     // Uniform enough in 0 .. n - 1 for drawing; n must not be 0.
     uint32_t below(uint32_t n) { return static_cast<uint32_t>(next() % n); }
 };
+
+// With four channels the alpha is a radial gradient, except for noise,
+// whose alpha is noise as well.
 
 // Smooth ramps: blue along x, green along y, red along the diagonal.
 Picture makeGradient(int32_t width, int32_t height, unsigned channels);

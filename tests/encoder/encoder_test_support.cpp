@@ -1,6 +1,6 @@
 // Test helpers: decoding through the library, BMP comparison, and plain
-// walks over the container and the item stream, written apart from both
-// the encoder and the decoder so that neither checks itself.
+// walks over the container and the item stream, written apart from the
+// encoder so that it is never checked against itself.
 #include "encoder_test_support.h"
 
 #include "bmp/bmp_writer.h"
