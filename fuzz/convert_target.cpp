@@ -25,8 +25,8 @@ constexpr const char* kTarget = "convert";
 // per MiB of output, so the limits are kept low enough for thousands of runs
 // a second; the BMP writer's paths for outputs above them (rows wider than
 // its staging area, more rows than it holds) are left to its unit tests.
-constexpr uint64_t kMaxOutputBytes = uint64_t{256} << 10;
-constexpr uint64_t kMaxBufferBytes = uint64_t{1} << 20;
+constexpr uint64_t kMaxOutputBytes = uint64_t{512} << 10;
+constexpr uint64_t kMaxBufferBytes = uint64_t{2} << 20;
 
 // What an accepted header implies; the header checks keep every product
 // below inside 63 bits, except where noted.

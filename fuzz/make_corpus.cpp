@@ -1,8 +1,10 @@
 // Writes the seed corpus of the fuzz targets from the same builders that the
-// tests use: small images for every path of the conversion, and compressed
-// chunks with window states for the expansion.
+// tests use (and the project's encoder): small images for every path of the
+// conversion, compressed
+// chunks with window states for the expansion, and picture shapes for the
+// round trip.
 //
-//   wzx_fuzz_make_corpus DIR     writes DIR/convert/* and DIR/decompress/*
+//   wzx_fuzz_make_corpus DIR     writes DIR/convert, DIR/decompress, DIR/roundtrip
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,8 @@
 
 #include "support/sample_image.h"
 #include "support/wzx_builder.h"
+#include "tools/picture_gen.h"
+#include "tools/wzx_encoder.h"
 
 namespace {
 
@@ -87,6 +91,32 @@ std::vector<Seed> imageSeeds() {
     };
 }
 
+// Small pictures through the project's encoder: real match searches, with
+// the three chunk modes and a window that wraps.
+std::vector<Seed> encodedSeeds() {
+    using namespace wzxtools;
+    struct {
+        const char* name;
+        Picture picture;
+        int32_t blockHeight;
+        ChunkMode mode;
+    } pictures[] = {
+        {"encoded-illustration.wzx", makeIllustration(24, 16, 3, 7), 8, ChunkMode::compressed},
+        {"encoded-gradient-alpha-mixed.wzx", makeGradient(20, 12, 4), 5, ChunkMode::mixed},
+        {"encoded-noise-stored.wzx", makeNoise(9, 7, 3, 3), 3, ChunkMode::stored},
+        {"encoded-edges-one-block.wzx", makeEdges(40, 10, 3), 64, ChunkMode::compressed},
+        {"encoded-flat-wraps-window.wzx", makeFlat(128, 48, 3), 48, ChunkMode::compressed},
+    };
+    std::vector<Seed> seeds;
+    for (const auto& p : pictures) {
+        EncodeOptions options;
+        options.blockHeight = p.blockHeight;
+        options.mode = p.mode;
+        seeds.push_back({p.name, encodeWzx(p.picture, options)});
+    }
+    return seeds;
+}
+
 // Capacity, write position and ring fill in front of the chunk's bytes.
 Bytes chunkSeed(uint16_t capacity, uint16_t r, uint8_t fill, const Bytes& data) {
     Bytes b = {static_cast<uint8_t>(capacity), static_cast<uint8_t>(capacity >> 8),
@@ -122,6 +152,36 @@ std::vector<Seed> chunkSeeds() {
     };
 }
 
+// Shape and mode bytes in front of the pixel bytes they are filled from.
+Bytes pictureSeed(uint8_t width, uint8_t height, uint8_t modeBits, uint8_t blockHeight,
+                  const Bytes& pixels) {
+    Bytes b = {width, height, modeBits, static_cast<uint8_t>(blockHeight - 1)};
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    return b;
+}
+
+std::vector<Seed> pictureSeeds() {
+    Bytes ramp(256), noise(509);
+    for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<uint8_t>(i);
+    uint32_t x = 12345;
+    for (uint8_t& b : noise) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(x >> 16);
+    }
+    const uint8_t compressed = 0 << 1, stored = 1 << 1, mixed = 2 << 1, alpha = 1;
+    const uint8_t mark255 = 31 << 3;
+    return {
+        {"flat", pictureSeed(16, 8, compressed, 4, {7, 7, 7})},
+        {"ramp-alpha", pictureSeed(64, 16, compressed | alpha, 16, ramp)},
+        {"noise-mixed", pictureSeed(100, 30, mixed, 7, noise)},
+        {"noise-stored-mark255", pictureSeed(33, 5, stored | mark255 | alpha, 2, noise)},
+        {"tall-block", pictureSeed(128, 64, compressed, 80, ramp)},
+        {"one-pixel", pictureSeed(1, 1, compressed, 1, {200, 100, 50})},
+        {"empty", pictureSeed(0, 0, compressed, 1, {})},
+        {"width-zero", pictureSeed(0, 12, mixed, 5, {})},
+    };
+}
+
 bool writeAll(const fs::path& dir, const std::vector<Seed>& seeds) {
     fs::create_directories(dir);
     for (const Seed& s : seeds) {
@@ -141,7 +201,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     fs::path root = argv[1];
-    if (!writeAll(root / "convert", imageSeeds()) || !writeAll(root / "decompress", chunkSeeds())) {
+    if (!writeAll(root / "convert", imageSeeds()) || !writeAll(root / "convert", encodedSeeds()) ||
+        !writeAll(root / "decompress", chunkSeeds()) ||
+        !writeAll(root / "roundtrip", pictureSeeds())) {
         std::fprintf(stderr, "%s: cannot write the corpus\n", argv[1]);
         return 1;
     }

@@ -32,6 +32,9 @@ struct NamedTarget {
 const NamedTarget kTargets[] = {
     {"convert", wzx::fuzz::convertInput},
     {"decompress", wzx::fuzz::decompressInput},
+#ifdef WZX_FUZZ_ROUNDTRIP
+    {"roundtrip", wzx::fuzz::roundTripInput},
+#endif
 };
 
 bool hidden(const fs::path& p) {
@@ -85,6 +88,7 @@ int main(int argc, char* argv[]) {
         std::fputs("no inputs found\n", stderr);
         return 2;
     }
+    size_t skipped = 0;
     for (const fs::path& f : files) {
         // Named first, so that a crash report follows the name of its input.
         std::printf("%s\n", f.c_str());
@@ -93,8 +97,9 @@ int main(int argc, char* argv[]) {
         // Like libFuzzer, hand over a buffer that ends exactly at the input's end.
         std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size()]);
         std::copy(bytes.begin(), bytes.end(), exact.get());
-        target->run(exact.get(), bytes.size());
+        if (target->run(exact.get(), bytes.size()) != 0) ++skipped;
     }
-    std::printf("%zu inputs replayed through %s\n", files.size(), target->name);
+    std::printf("%zu inputs replayed through %s, %zu of them skipped by the target\n", files.size(),
+                target->name, skipped);
     return 0;
 }
