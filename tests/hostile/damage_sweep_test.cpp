@@ -1,5 +1,6 @@
-// Systematic damage, in process: a valid image cut at every byte, each chunk
-// size field and each header field set to its boundary values. Every case
+// Systematic damage, in process: valid images (hand-made and encoded) cut at
+// every byte, each chunk size field and each header field set to its
+// boundary values. Every case
 // must end in the documented verdict, and a damaged image must still give
 // a full-length output whose rows before the damage are exact.
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include "decoder/container.h"
 #include "support/sample_image.h"
 #include "support/wzx_builder.h"
+#include "tools/picture_gen.h"
+#include "tools/wzx_encoder.h"
 
 namespace wzx {
 namespace {
@@ -129,13 +132,47 @@ void expectVerdict(const Outcome& o, const ConvertResult& want, const std::strin
     EXPECT_EQ(describe(o.result), describe(want)) << label;
 }
 
-class SampleSweep : public ::testing::TestWithParam<uint8_t> {
+struct NamedSample {
+    const char* name;
+    SampleImage image;
+};
+
+void PrintTo(const NamedSample& s, std::ostream* os) {
+    *os << s.name;
+}
+
+SampleImage encoded(const wzxtools::Picture& picture, int32_t blockHeight,
+                    wzxtools::ChunkMode mode) {
+    wzxtools::EncodeOptions options;
+    options.blockHeight = blockHeight;
+    options.mode = mode;
+    return test::describeImage(wzxtools::encodeWzx(picture, options));
+}
+
+// The hand-made sample, and pictures through the encoder: real match
+// searches, a short last block, stored chunks between compressed ones.
+std::vector<NamedSample> samples() {
+    using wzxtools::ChunkMode;
+    return {
+        {"HandMade3", test::sampleImage(3)},
+        {"HandMade4", test::sampleImage(4)},
+        {"EncodedIllustration",
+         encoded(wzxtools::makeIllustration(24, 16, 3, 7), 5, ChunkMode::compressed)},
+        {"EncodedGradientAlphaMixed",
+         encoded(wzxtools::makeGradient(17, 9, 4), 4, ChunkMode::mixed)},
+    };
+}
+
+class SampleSweep : public ::testing::TestWithParam<NamedSample> {
   protected:
-    SampleImage sample = test::sampleImage(GetParam());
+    const SampleImage& sample = GetParam().image;
     Bytes reference = convert(sample.file).output;
 };
 
 TEST_P(SampleSweep, SampleConvertsCleanly) {
+    uint64_t blocks = static_cast<uint64_t>((sample.height - 1) / sample.blockHeight) + 1;
+    EXPECT_EQ(sample.chunks.size(), blocks * sample.colours) << "chunks found in the layout";
+    EXPECT_EQ(sample.chunks.back().end, sample.file.size()) << "the last chunk ends the file";
     Outcome o = convert(sample.file);
     expectVerdict(o, plain(ConvertStatus::converted), "whole sample");
     expectDamageShape(o, sample, sample.height, {}, 0, "whole sample");
@@ -143,8 +180,8 @@ TEST_P(SampleSweep, SampleConvertsCleanly) {
 
 // Where a cut at `size` bytes must be reported, from the sample's layout:
 // the signature, the colour count, then the block height's low byte (a cut
-// before it leaves the block height 0); past the header, the first chunk
-// that the cut reaches.
+// before it leaves the block height 0, as every sample's block height is
+// below 256); past the header, the first chunk that the cut reaches.
 ConvertResult expectedForCut(const SampleImage& s, size_t size) {
     if (size < kSignatureSize) return plain(ConvertStatus::badSignature);
     if (size < 12) return plain(ConvertStatus::unsupportedColours);
@@ -155,6 +192,7 @@ ConvertResult expectedForCut(const SampleImage& s, size_t size) {
 }
 
 TEST_P(SampleSweep, CutAtEveryByte) {
+    ASSERT_LT(sample.blockHeight, 256) << "the cut rule for the header assumes it";
     for (size_t size = 0; size <= sample.file.size(); ++size) {
         Bytes cut(sample.file.begin(), sample.file.begin() + static_cast<long>(size));
         Outcome o = convert(cut);
@@ -206,8 +244,8 @@ TEST_P(SampleSweep, ChunkSizeFieldAtBoundaries) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Colours, SampleSweep, ::testing::Values(uint8_t{3}, uint8_t{4}),
-                         [](const auto& info) { return std::to_string(info.param) + "Channels"; });
+INSTANTIATE_TEST_SUITE_P(Samples, SampleSweep, ::testing::ValuesIn(samples()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- Header fields -----------------------------------------------------------
 

@@ -105,4 +105,28 @@ inline SampleImage sampleImage(uint8_t colours) {
     return s;
 }
 
+// The layout of any valid file: its header fields and where each chunk
+// lies, found by walking the chunk headers past the block-size table.
+inline SampleImage describeImage(const Bytes& file) {
+    SampleImage s{file, {}, file[11], 0, 0, 0, 0};
+    auto le32 = [&file](size_t at) {
+        return static_cast<int32_t>(file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
+                                    static_cast<uint32_t>(file[at + 3]) << 24);
+    };
+    s.width = le32(12);
+    s.height = le32(16);
+    s.blockHeight = le32(20);
+    s.capacity = static_cast<uint64_t>(s.width) * static_cast<uint64_t>(s.blockHeight) + 10;
+    uint64_t blocks = s.height > 0 ? static_cast<uint64_t>((s.height - 1) / s.blockHeight) + 1 : 0;
+    size_t at = 24 + 4 * blocks;
+    for (uint64_t b = 0; b < blocks; ++b) {
+        for (unsigned c = 0; c < s.colours && at + 5 <= file.size(); ++c) {
+            size_t end = at + 5 + static_cast<size_t>(le32(at + 1));
+            s.chunks.push_back({b, c, at, end});
+            at = end;
+        }
+    }
+    return s;
+}
+
 }  // namespace wzx::test
