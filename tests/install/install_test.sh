@@ -5,7 +5,8 @@
 # Usage: install_test.sh BUILD_DIR PROGRAM SAMPLER BINDIR MANDIR
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-build=$1 program=$2 sampler=$3 bindir=$4 mandir=$5
+build=$(realpath "$1") program=$(realpath "$2") sampler=$(realpath "$3")
+bindir=$4 mandir=$5
 
 need_tool man man-db
 need_tool groff groff-base
