@@ -21,7 +21,8 @@ have=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
 [ "$have" = "$want" ] || fail "installed files:"$'\n'"$have"$'\n'"want:"$'\n'"$want"
 [ -x "$prefix/$bindir/wzx2bmp" ] || fail "$bindir/wzx2bmp is not executable"
 
-found=$(MANPATH="$prefix/$mandir" man -w wzx2bmp 2>&1) || fail "man does not find the page: $found"
+found=$(LC_ALL=C.UTF-8 MANPATH="$prefix/$mandir" man -w wzx2bmp 2>&1) ||
+    fail "man does not find the page: $found"
 [ "$found" = "$prefix/$mandir/man1/wzx2bmp.1" ] || fail "man finds $found"
 render_page_cleanly "$prefix/$mandir/man1/wzx2bmp.1"
 grep -q '^NAME$' "$SCRATCH/rendered.txt" || fail "the installed page has no NAME section"
