@@ -20,6 +20,11 @@ struct RunOptions {
     // write past RLIMIT_FSIZE fails with EFBIG instead of killing.
     std::optional<rlim_t> fileSizeLimit = std::nullopt;
     std::optional<rlim_t> addressSpaceLimit = std::nullopt;
+    // A program that runs the one under test, which it is given as its
+    // first argument (an emulator such as Wine); empty for none.
+    std::string launcher = {};
+    // NAME=VALUE settings added to the child's environment.
+    std::vector<std::string> environment = {};
 };
 
 struct RunResult {
