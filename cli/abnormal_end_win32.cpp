@@ -22,7 +22,8 @@ const char* volatile incompleteOutput = nullptr;
     DWORD written = 0;
     if (err != nullptr && err != INVALID_HANDLE_VALUE)
         WriteFile(err, message, sizeof message - 1, &written, nullptr);
-    // ExitProcess would let the C runtime flush its streams on the way out.
+    // ExitProcess, and so _exit, runs the C runtime's detach code, which
+    // may flush its streams on the way out.
     TerminateProcess(GetCurrentProcess(), kOutOfMemoryStatus);
     for (;;) Sleep(INFINITE);  // not reached: TerminateProcess does not return for itself
 }
