@@ -119,15 +119,13 @@ struct Match {
     uint32_t bytes;  // stored bytes of the item
 };
 
-// Needs three readable bytes, even for a two-byte item.
+// Needs three readable bytes, even for a two-byte item. Without branches:
+// whether the length escape is there is as good as random.
 inline Match readMatch(const uint8_t* at) {
     uint32_t b1 = at[1];
-    Match m{at[0] | ((b1 & 0x0Fu) << 8), (b1 >> 4) + 3, 2};
-    if (m.n == 18) {
-        m.n = at[2] + 18u;
-        m.bytes = 3;
-    }
-    return m;
+    uint32_t escape = (b1 + 0x10) >> 8;  // 1 when the high nibble is 15
+    uint32_t extra = at[2] & (0u - escape);
+    return {at[0] | ((b1 & 0x0Fu) << 8), (b1 >> 4) + 3 + extra, 2 + escape};
 }
 
 // How far back in the output ring position p lies at output index i.
@@ -135,10 +133,14 @@ inline size_t matchDistance(const FastState& s, uint32_t p) {
     return ((s.r0 + s.produced - p - 1) & kWindowMask) + 1;
 }
 
-inline void copy8(uint8_t* dst, const uint8_t* src) {
-    uint8_t v[8];
-    std::memcpy(v, src, 8);
-    std::memcpy(dst, v, 8);
+inline uint64_t load8(const uint8_t* src) {
+    uint64_t v;
+    std::memcpy(&v, src, 8);
+    return v;
+}
+
+inline void store8(uint8_t* dst, uint64_t v) {
+    std::memcpy(dst, &v, 8);
 }
 
 inline void copy16(uint8_t* dst, const uint8_t* src) {
@@ -161,13 +163,47 @@ void copyFromOldRing(const FastState& s, const Match& m, size_t d) {
     for (size_t i = fromRing; i < m.n; ++i) dst[i] = dst[i - d];
 }
 
+// The first 16 bytes of a sequence with period d, 2 <= d < 8, from its
+// first d bytes. They are read one at a time: they were written moments
+// ago, and a wide read across several recent writes would wait for them.
+inline void shortPeriod(const uint8_t* src, size_t d, uint64_t& lo, uint64_t& hi) {
+    uint64_t p = 0;
+    for (size_t i = 0; i < d; ++i) p |= uint64_t{src[i]} << (8 * i);
+    for (size_t have = d; have < 8; have *= 2) p |= p << (8 * have);
+    lo = p;
+    // Byte 8 + j of the sequence is byte (8 + j) mod d of the period.
+    size_t phase = 8 % d;
+    hi = phase == 0 ? p : (p >> (8 * phase)) | (p << (8 * (d - phase)));
+}
+
+// The first 16 bytes of a sequence with period d, 8 <= d < 16. Both reads
+// stay within the d source bytes.
+inline void longPeriod(const uint8_t* src, size_t d, uint64_t& lo, uint64_t& hi) {
+    lo = load8(src);
+    hi = d == 8 ? lo : (load8(src + d - 8) >> (8 * (16 - d))) | (lo << (8 * (d - 8)));
+}
+
 // A match whose source overlaps its own output with period d < 16: the
-// first d bytes repeat. Writes up to kCopySlop bytes past the end.
-void copyRepeating(uint8_t* dst, const uint8_t* src, size_t d, uint32_t n) {
-    uint8_t pattern[16];
-    for (size_t i = 0; i < sizeof pattern; ++i) pattern[i] = src[i % d];
-    size_t step = sizeof pattern - sizeof pattern % d;
-    for (size_t i = 0; i < n; i += step) std::memcpy(dst + i, pattern, sizeof pattern);
+// first d bytes repeat. The pattern is built once in registers and stored
+// at steps of a multiple of d, never read back from the output. Writes up
+// to kCopySlop bytes past the end.
+inline void copyRepeating(uint8_t* dst, const uint8_t* src, size_t d, uint32_t n) {
+    uint64_t lo, hi;
+    if (d == 1) {
+        lo = hi = src[0] * 0x0101010101010101ull;
+    } else if (d < 8) {
+        shortPeriod(src, d, lo, hi);
+    } else {
+        longPeriod(src, d, lo, hi);
+    }
+    // The largest multiple of d within 16 bytes.
+    static constexpr uint8_t kStep[16] = {0,  16, 16, 15, 16, 15, 12, 14,
+                                          16, 9,  10, 11, 12, 13, 14, 15};
+    const size_t step = kStep[d];
+    for (size_t i = 0; i < n; i += step) {
+        store8(dst + i, lo);
+        store8(dst + i + 8, hi);
+    }
 }
 
 // Copies a match in wide steps; may write kCopySlop bytes past its end.
@@ -182,8 +218,6 @@ inline void copyMatchWide(const FastState& s, const Match& m) {
     if (d >= 16) {
         // Each 16-byte read ends at or before the write it feeds.
         for (uint32_t i = 0; i < m.n; i += 16) copy16(dst + i, src + i);
-    } else if (d >= 8) {
-        for (uint32_t i = 0; i < m.n; i += 8) copy8(dst + i, src + i);
     } else {
         copyRepeating(dst, src, d, m.n);
     }
@@ -197,6 +231,8 @@ inline void copyMatchExact(const FastState& s, const Match& m) {
         copyFromOldRing(s, m, d);
     } else if (d >= m.n) {
         std::memcpy(dst, dst - d, m.n);
+    } else if (d == 1) {
+        std::memset(dst, dst[-1], m.n);
     } else {
         for (uint32_t i = 0; i < m.n; ++i) dst[i] = dst[i - d];
     }
@@ -211,7 +247,7 @@ inline void expandGroupFast(FastState& s) {
     unsigned bits = *in++ | 0x100u;  // the marker bit ends the group
     for (;;) {
         unsigned literals = static_cast<unsigned>(std::countr_zero(bits));
-        copy8(s.out + s.produced, in);
+        store8(s.out + s.produced, load8(in));
         s.produced += literals;
         in += literals;
         bits >>= literals;
@@ -243,7 +279,11 @@ void expandItemsChecked(FastState& s, FlagState& fl) {
                                left >= 3 ? s.data[s.pos + 2] : uint8_t{0}};
             Match m = readMatch(item);
             if (s.capacity - s.produced < m.n) return;
-            copyMatchExact(s, m);
+            // Wide copies are fine while later items cover their slop.
+            if (left - m.bytes >= kSlopCoverBytes && s.capacity - s.produced - m.n >= kCopySlop)
+                copyMatchWide(s, m);
+            else
+                copyMatchExact(s, m);
             s.pos += m.bytes;
             s.produced += m.n;
         } else {
