@@ -49,13 +49,25 @@ class BmpWriter {
     // the pixel offset D and row stride S.
     bool writeHeaders(int32_t width, int32_t height, unsigned channels);
     // Places image row y (width × channels bytes) and its zero pad bytes.
-    bool placeRow(int64_t y, const uint8_t* row);
+    // The row after the last one placed, while the staging area has room,
+    // takes the inline path: narrow images bring millions of tiny rows.
+    bool placeRow(int64_t y, const uint8_t* row) {
+        if (y != nextRow_ || slot_ == staging_.data()) return placeRowSlowly(y, row);
+        stageRow(y, row);
+        return true;
+    }
     // Sends out whatever rows are still gathered. Must be called once the
     // last row is placed; the result tells whether every write succeeded.
     bool finish();
 
   private:
+    static constexpr int64_t kNoRow = INT64_MIN;
+
+    bool placeRowSlowly(int64_t y, const uint8_t* row);
     bool flushStaged();
+
+    // Copies row y into the slot below the gathered ones.
+    void stageRow(int64_t y, const uint8_t* row);
 
     ByteSink& out_;
     int64_t height_ = 0;
@@ -63,11 +75,13 @@ class BmpWriter {
     uint64_t stride_ = 0;
     uint64_t pixelOffset_ = kBmpHeaderSize;
     bool ok_ = true;
-    // Gathered rows fill staging_ from its end towards its start; they cover
-    // the file range [stagedStart_, stagedEnd_).
+    // Gathered rows fill staging_ from its end towards its start, down to
+    // slot_; they cover the file bytes up to, not including, stagedEnd_.
     std::vector<uint8_t> staging_;
-    uint64_t stagedStart_ = 0;
+    uint8_t* slot_ = nullptr;
     uint64_t stagedEnd_ = 0;
+    // The row that would continue the gathered run, or kNoRow.
+    int64_t nextRow_ = kNoRow;
 };
 
 }  // namespace wzx

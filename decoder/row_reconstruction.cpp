@@ -40,6 +40,23 @@ void reconstructPixels(const uint8_t* const channel[], unsigned channels, size_t
     a = {{acc0, acc1, acc2, acc3}};
 }
 
+// The same for a fixed channel count, for the ends of rows.
+template <unsigned kChannels>
+void reconstructTail(const uint8_t* const channel[], size_t from, size_t width, uint8_t* previous,
+                     Accumulators& a) {
+    uint8_t acc[kChannels];
+    for (unsigned c = 0; c < kChannels; ++c) acc[c] = a.acc[c];
+    for (size_t x = from; x < width; ++x) {
+        uint8_t d1 = channel[1][x];
+        acc[0] = static_cast<uint8_t>(acc[0] + channel[0][x] + d1);
+        acc[1] = static_cast<uint8_t>(acc[1] + d1);
+        acc[2] = static_cast<uint8_t>(acc[2] + channel[2][x] + d1);
+        if constexpr (kChannels == 4) acc[3] = static_cast<uint8_t>(acc[3] + channel[3][x]);
+        uint8_t* px = previous + x * kChannels;
+        for (unsigned c = 0; c < kChannels; ++c) px[c] = static_cast<uint8_t>(px[c] + acc[c]);
+    }
+}
+
 #if defined(__SSE2__)
 
 constexpr size_t kStep = 16;
@@ -144,9 +161,13 @@ void reconstructRow(const uint8_t* const channel[], unsigned channels, size_t wi
     Accumulators a;
     size_t done = 0;
 #if defined(__SSE2__)
-    done = reconstructWide(channel, channels, width, previous, a);
+    // Narrow rows skip the vector set-up; there may be millions of them.
+    if (width >= kStep) done = reconstructWide(channel, channels, width, previous, a);
 #endif
-    reconstructPixels(channel, channels, done, width, previous, a);
+    if (channels == 4)
+        reconstructTail<4>(channel, done, width, previous, a);
+    else
+        reconstructTail<3>(channel, done, width, previous, a);
 }
 
 }  // namespace wzx

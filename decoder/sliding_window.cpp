@@ -209,11 +209,16 @@ inline void copyRepeating(uint8_t* dst, const uint8_t* src, size_t d, uint32_t n
 // Copies a match in wide steps; may write kCopySlop bytes past its end.
 inline void copyMatchWide(const FastState& s, const Match& m) {
     size_t d = matchDistance(s, m.p);
+    uint8_t* dst = s.out + s.produced;
     if (d > s.produced) {
-        copyFromOldRing(s, m, d);
+        // Wholly in the old ring and clear of its end: wide reads from there.
+        if (d - s.produced >= m.n && m.p + m.n + 15 < kWindowSize) {
+            for (uint32_t i = 0; i < m.n; i += 16) copy16(dst + i, s.ring + m.p + i);
+        } else {
+            copyFromOldRing(s, m, d);
+        }
         return;
     }
-    uint8_t* dst = s.out + s.produced;
     const uint8_t* src = dst - d;
     if (d >= 16) {
         // Each 16-byte read ends at or before the write it feeds.
@@ -295,6 +300,56 @@ void expandItemsChecked(FastState& s, FlagState& fl) {
     }
 }
 
+// Small chunks (the rows of narrow images) are too short for the margins
+// above. They are expanded whole into scratch space with room for slop,
+// from a copy of their stored bytes with zeros behind, and then copied out.
+constexpr size_t kSmallChunkBytes = 2048;  // stored and expanded, at most
+constexpr size_t kPaddedRead = 32;         // a group's reach: 25 bytes + an 8-byte literal read
+
+// Where the small-chunk expansion stopped.
+enum class SmallEnd {
+    done,      // every stored byte is used
+    handOver,  // an item is cut, or the scratch is full: plain from here
+};
+
+// The groups of a small chunk, each ending early at the chunk's end.
+// s.data has kPaddedRead readable bytes past s.length and s.out room for
+// kFastOutputMargin past kSmallChunkBytes.
+SmallEnd expandSmall(FastState& s, FlagState& fl) {
+    while (s.pos < s.length) {
+        if (s.length - s.pos < 2 || s.produced > kSmallChunkBytes) return SmallEnd::handOver;
+        unsigned bits = s.data[s.pos++] | 0x100u;
+        for (;;) {
+            unsigned literals = static_cast<unsigned>(std::countr_zero(bits));
+            size_t left = s.length - s.pos;  // at least 1 here
+            store8(s.out + s.produced, load8(s.data + s.pos));
+            if (literals >= left) {  // the run reaches the chunk's end
+                s.produced += left;
+                s.pos = s.length;
+                return SmallEnd::done;
+            }
+            s.produced += literals;
+            s.pos += literals;
+            bits >>= literals;
+            if (bits == 1) break;
+            Match m = readMatch(s.data + s.pos);
+            if (m.bytes > left - literals) {
+                // A cut match: the plain expansion reads it, as the group's
+                // remaining flag bits tell.
+                fl.bitsLeft = static_cast<unsigned>(std::bit_width(bits)) - 1;
+                fl.flags = bits ^ (1u << fl.bitsLeft);
+                return SmallEnd::handOver;
+            }
+            copyMatchWide(s, m);
+            s.pos += m.bytes;
+            s.produced += m.n;
+            bits >>= 1;
+            if (bits == 1 || s.pos == s.length) break;
+        }
+    }
+    return SmallEnd::done;
+}
+
 // Gives the ring the last 4096 of the `produced` bytes written to out since
 // the ring was last touched, and moves its write position past them.
 void catchUpRing(SlidingWindow& w, const uint8_t* out, size_t produced) {
@@ -320,8 +375,34 @@ ChunkExpansion decompressChunkPlain(SlidingWindow& window, const uint8_t* data, 
     return {ex.produced, in.cut};
 }
 
+namespace {
+
+ChunkExpansion decompressSmallChunk(SlidingWindow& window, const uint8_t* data, size_t length,
+                                    uint8_t* out, size_t capacity) {
+    // Only the padding is cleared: a few bytes per chunk, not kilobytes.
+    uint8_t input[kSmallChunkBytes + kPaddedRead];
+    uint8_t scratch[kSmallChunkBytes + kFastOutputMargin];
+    if (length > 0) std::memcpy(input, data, length);
+    std::memset(input + length, 0, kPaddedRead);
+    FastState s{input, length, 0, window.ring.data(), window.r, scratch, sizeof scratch, 0};
+    FlagState fl;
+    SmallEnd end = expandSmall(s, fl);
+    size_t kept = std::min(s.produced, capacity);
+    if (kept > 0) std::memcpy(out, scratch, kept);
+    catchUpRing(window, scratch, s.produced);
+    if (end == SmallEnd::done) return {s.produced, false};
+    ChunkCursor in{data, length, s.pos};
+    Expander ex{window, out, capacity, s.produced};
+    expandItems(in, ex, fl);
+    return {ex.produced, in.cut};
+}
+
+}  // namespace
+
 ChunkExpansion decompressChunk(SlidingWindow& window, const uint8_t* data, size_t length,
                                uint8_t* out, size_t capacity) {
+    if (length <= kSmallChunkBytes && capacity <= kSmallChunkBytes)
+        return decompressSmallChunk(window, data, length, out, capacity);
     FastState s{data, length, 0, window.ring.data(), window.r, out, capacity, 0};
     while (s.length - s.pos >= kFastInputMargin && s.capacity - s.produced >= kFastOutputMargin)
         expandGroupFast(s);
