@@ -1,6 +1,7 @@
 // BMP header construction and bottom-up row placement.
 #include "bmp/bmp_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "decoder/byte_order.h"
@@ -28,8 +29,10 @@ bool BmpWriter::writeHeaders(int32_t width, int32_t height, unsigned channels) {
     stride_ = width > 0 ? bmpRowStride(static_cast<uint64_t>(width), channels) : 0;
     pixelOffset_ = kBmpHeaderSize;
     staging_.clear();
-    if (stride_ > 0 && stride_ <= kStagingBytes) {
-        staging_.assign(kStagingBytes / stride_ * stride_, 0);
+    if (stride_ > 0 && stride_ <= kStagingBytes && height > 0) {
+        // No more rows than the image has: a small image gets a small area.
+        uint64_t rows = std::min<uint64_t>(kStagingBytes / stride_, static_cast<uint64_t>(height));
+        staging_.assign(static_cast<size_t>(rows * stride_), 0);
     }
     slot_ = staging_.data() + staging_.size();
     stagedEnd_ = 0;

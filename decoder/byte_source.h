@@ -26,6 +26,9 @@ class MemorySource : public ByteSource {
     MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     explicit MemorySource(const std::vector<uint8_t>& bytes)
         : MemorySource(bytes.data(), bytes.size()) {}
+    // The source only borrows the bytes: a temporary would be gone before
+    // the first read.
+    explicit MemorySource(std::vector<uint8_t>&&) = delete;
     size_t read(uint8_t* dst, size_t n) override;
     void skip(uint64_t n) override;
 

@@ -133,6 +133,13 @@ BlockStageResult ImageDecoder::decodeBlocks(ByteSource& input, BmpWriter& writer
                 std::fill(channels_.begin(), channels_.end(), uint8_t{0});
             }
         }
+        // Rows of width 0 are empty and place nothing; walking them one by
+        // one would let a header alone claim billions of idle steps.
+        if (width_ == 0) {
+            // Once damaged, no later block reads anything either.
+            if (result.damage.what != Damage::none) break;
+            continue;
+        }
         if (!rebuildRows(top, rows, writer)) {
             result.outputOk = false;
             return result;

@@ -188,7 +188,12 @@ void drawGlyph(Picture& p, int64_t x, int64_t y, int64_t scale, uint8_t strokes,
 // Paragraphs of words: rows of glyphs from a small seeded alphabet.
 void drawText(Picture& p, SplitMix64& rng) {
     uint8_t alphabet[26];
-    for (uint8_t& g : alphabet) g = static_cast<uint8_t>(rng.next() | (1u << rng.below(8)));
+    for (uint8_t& g : alphabet) {
+        // Two draws, in this order: one expression would leave the order to
+        // the compiler, and the pictures would change with the build.
+        uint64_t strokes = rng.next();
+        g = static_cast<uint8_t>(strokes | (1u << rng.below(8)));
+    }
     const int64_t side = smallerSide(p);
     const uint64_t area = static_cast<uint64_t>(p.width) * static_cast<uint64_t>(p.height);
     const int64_t scale = std::min<int64_t>(1 + side / 600, 4);

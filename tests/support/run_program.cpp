@@ -44,11 +44,22 @@ std::string slurp(const fs::path& p) {
         struct rlimit lim = {*o.addressSpaceLimit, *o.addressSpaceLimit};
         if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(123);
     }
+    if (o.cpuSecondsLimit) {
+        struct rlimit lim = {*o.cpuSecondsLimit, *o.cpuSecondsLimit + 1};
+        if (setrlimit(RLIMIT_CPU, &lim) != 0) _exit(125);
+    }
+    for (const std::string& setting : o.environment) {
+        size_t eq = setting.find('=');
+        if (eq == std::string::npos ||
+            setenv(setting.substr(0, eq).c_str(), setting.c_str() + eq + 1, 1) != 0)
+            _exit(126);
+    }
     std::vector<char*> argv;
+    if (!o.launcher.empty()) argv.push_back(const_cast<char*>(o.launcher.c_str()));
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    execv(argv[0], argv.data());
     _exit(124);
 }
 

@@ -20,6 +20,14 @@ struct RunOptions {
     // write past RLIMIT_FSIZE fails with EFBIG instead of killing.
     std::optional<rlim_t> fileSizeLimit = std::nullopt;
     std::optional<rlim_t> addressSpaceLimit = std::nullopt;
+    // A generous ceiling on the child's CPU seconds, so that a hang shows as
+    // a status of 128 + SIGXCPU instead of a stuck test.
+    std::optional<rlim_t> cpuSecondsLimit = std::nullopt;
+    // A program that runs the one under test, which it is given as its
+    // first argument (an emulator such as Wine); empty for none.
+    std::string launcher = {};
+    // NAME=VALUE settings added to the child's environment.
+    std::vector<std::string> environment = {};
 };
 
 struct RunResult {
