@@ -52,26 +52,6 @@ bool BmpWriter::flushStaged() {
     return ok_;
 }
 
-// Slots sit at fixed multiples of the stride from the staging area's end
-// and rows fill only their first rowBytes_, so pad bytes keep the zeros
-// they were allocated with. A library call per row would cost more than
-// copying the few bytes of a narrow image's row.
-void BmpWriter::stageRow(int64_t y, const uint8_t* row) {
-    slot_ -= stride_;
-    size_t n = static_cast<size_t>(rowBytes_);
-    if (n > 8) {
-        std::memcpy(slot_, row, n);
-    } else if (n >= 4) {
-        std::memcpy(slot_, row, 4);
-        std::memcpy(slot_ + n - 4, row + n - 4, 4);
-    } else {
-        slot_[0] = row[0];
-        slot_[n / 2] = row[n / 2];
-        slot_[n - 1] = row[n - 1];
-    }
-    nextRow_ = y + 1 < height_ ? y + 1 : kNoRow;
-}
-
 bool BmpWriter::placeRowSlowly(int64_t y, const uint8_t* row) {
     if (!ok_) return false;
     if (y < 0 || y >= height_) return true;  // no such row in this image
@@ -86,15 +66,34 @@ bool BmpWriter::placeRowSlowly(int64_t y, const uint8_t* row) {
               out_.writeAt(offset + rowBytes_, zeros, static_cast<size_t>(pad));
         return ok_;
     }
+    if (!makeRoom(offset)) return false;
+    stageRow(y, row);
+    return true;
+}
+
+bool BmpWriter::makeRoom(uint64_t offset) {
     size_t staged = static_cast<size_t>(staging_.data() + staging_.size() - slot_);
     bool continuesRun = staged > 0 && offset + stride_ == stagedEnd_ - staged;
     bool fits = slot_ != staging_.data();
-    if (!continuesRun || !fits) {
-        if (!flushStaged()) return false;
-        stagedEnd_ = offset + stride_;
-    }
-    stageRow(y, row);
+    if (continuesRun && fits) return true;
+    if (!flushStaged()) return false;
+    stagedEnd_ = offset + stride_;
     return true;
+}
+
+uint8_t* BmpWriter::stageRows(int64_t y, int64_t want, int64_t& granted) {
+    granted = 0;
+    if (!ok_ || y < 0 || y >= height_ || want <= 0 || staging_.empty()) return nullptr;
+    if (y != nextRow_ || slot_ == staging_.data()) {
+        if (!makeRoom(pixelOffset_ + static_cast<uint64_t>(height_ - 1 - y) * stride_))
+            return nullptr;
+    }
+    int64_t room = static_cast<int64_t>(static_cast<size_t>(slot_ - staging_.data()) / stride_);
+    granted = std::min({want, room, height_ - y});
+    uint8_t* first = slot_ - stride_;
+    slot_ -= static_cast<size_t>(granted) * stride_;
+    nextRow_ = y + granted < height_ ? y + granted : kNoRow;
+    return first;
 }
 
 bool BmpWriter::finish() {

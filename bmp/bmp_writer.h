@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "bmp/byte_sink.h"
@@ -56,6 +57,15 @@ class BmpWriter {
         stageRow(y, row);
         return true;
     }
+    // Slots for rows y, y + 1, ... straight in the staging area, for callers
+    // that build rows in place: up to `want` of them, `granted` in fact.
+    // Row y + i goes at the result minus i × stride; the caller fills each
+    // row's first width × channels bytes before the next call to the writer
+    // (the pad bytes are zero already). The rows count as placed. nullptr
+    // when the rows cannot be staged (rows too large for the staging area,
+    // a failed write, no such row); placeRow then does it.
+    uint8_t* stageRows(int64_t y, int64_t want, int64_t& granted);
+    uint64_t stride() const { return stride_; }
     // Sends out whatever rows are still gathered. Must be called once the
     // last row is placed; the result tells whether every write succeeded.
     bool finish();
@@ -64,10 +74,28 @@ class BmpWriter {
     static constexpr int64_t kNoRow = INT64_MIN;
 
     bool placeRowSlowly(int64_t y, const uint8_t* row);
+    // Flushes unless the row at this file offset continues the gathered run
+    // and fits; false when the flush failed.
+    bool makeRoom(uint64_t offset);
     bool flushStaged();
 
-    // Copies row y into the slot below the gathered ones.
-    void stageRow(int64_t y, const uint8_t* row);
+    // Copies row y into the slot below the gathered ones. Slots sit at fixed
+    // multiples of the stride from the staging area's end and rows fill only
+    // their first rowBytes_, so pad bytes keep the zeros they were
+    // allocated with. One-pixel rows are copied inline: there are millions.
+    void stageRow(int64_t y, const uint8_t* row) {
+        slot_ -= stride_;
+        if (rowBytes_ == 3) {
+            slot_[0] = row[0];
+            slot_[1] = row[1];
+            slot_[2] = row[2];
+        } else if (rowBytes_ == 4) {
+            std::memcpy(slot_, row, 4);
+        } else {
+            std::memcpy(slot_, row, static_cast<size_t>(rowBytes_));
+        }
+        nextRow_ = y + 1 < height_ ? y + 1 : kNoRow;
+    }
 
     ByteSink& out_;
     int64_t height_ = 0;

@@ -16,50 +16,9 @@ struct Accumulators {
     uint8_t acc[4] = {0, 0, 0, 0};
 };
 
-// Pixels [from, width) of a row, one at a time.
-void reconstructPixels(const uint8_t* const channel[], unsigned channels, size_t from, size_t width,
-                       uint8_t* previous, Accumulators& a) {
-    uint8_t acc0 = a.acc[0], acc1 = a.acc[1], acc2 = a.acc[2], acc3 = a.acc[3];
-    const uint8_t* d0 = channel[0];
-    const uint8_t* d1 = channel[1];
-    const uint8_t* d2 = channel[2];
-    const uint8_t* d3 = channels == 4 ? channel[3] : nullptr;
-    for (size_t x = from; x < width; ++x) {
-        acc0 = static_cast<uint8_t>(acc0 + d0[x] + d1[x]);
-        acc1 = static_cast<uint8_t>(acc1 + d1[x]);
-        acc2 = static_cast<uint8_t>(acc2 + d2[x] + d1[x]);
-        uint8_t* px = previous + x * channels;
-        px[0] = static_cast<uint8_t>(px[0] + acc0);
-        px[1] = static_cast<uint8_t>(px[1] + acc1);
-        px[2] = static_cast<uint8_t>(px[2] + acc2);
-        if (d3) {
-            acc3 = static_cast<uint8_t>(acc3 + d3[x]);
-            px[3] = static_cast<uint8_t>(px[3] + acc3);
-        }
-    }
-    a = {{acc0, acc1, acc2, acc3}};
-}
-
-// The same for a fixed channel count, for the ends of rows.
-template <unsigned kChannels>
-void reconstructTail(const uint8_t* const channel[], size_t from, size_t width, uint8_t* previous,
-                     Accumulators& a) {
-    uint8_t acc[kChannels];
-    for (unsigned c = 0; c < kChannels; ++c) acc[c] = a.acc[c];
-    for (size_t x = from; x < width; ++x) {
-        uint8_t d1 = channel[1][x];
-        acc[0] = static_cast<uint8_t>(acc[0] + channel[0][x] + d1);
-        acc[1] = static_cast<uint8_t>(acc[1] + d1);
-        acc[2] = static_cast<uint8_t>(acc[2] + channel[2][x] + d1);
-        if constexpr (kChannels == 4) acc[3] = static_cast<uint8_t>(acc[3] + channel[3][x]);
-        uint8_t* px = previous + x * kChannels;
-        for (unsigned c = 0; c < kChannels; ++c) px[c] = static_cast<uint8_t>(px[c] + acc[c]);
-    }
-}
-
 #if defined(__SSE2__)
 
-constexpr size_t kStep = 16;
+constexpr size_t kStep = kWideRowPixels;
 
 // Running sum of sixteen bytes, plus the sum carried in from the left
 // (all lanes alike); carry moves on by the sixteen bytes' total.
@@ -152,22 +111,37 @@ size_t reconstructWide(const uint8_t* const channel[], unsigned channels, size_t
 
 void reconstructRowPlain(const uint8_t* const channel[], unsigned channels, size_t width,
                          uint8_t* previous) {
-    Accumulators a;
-    reconstructPixels(channel, channels, 0, width, previous, a);
+    uint8_t acc0 = 0, acc1 = 0, acc2 = 0, acc3 = 0;
+    const uint8_t* d0 = channel[0];
+    const uint8_t* d1 = channel[1];
+    const uint8_t* d2 = channel[2];
+    const uint8_t* d3 = channels == 4 ? channel[3] : nullptr;
+    for (size_t x = 0; x < width; ++x) {
+        acc0 = static_cast<uint8_t>(acc0 + d0[x] + d1[x]);
+        acc1 = static_cast<uint8_t>(acc1 + d1[x]);
+        acc2 = static_cast<uint8_t>(acc2 + d2[x] + d1[x]);
+        uint8_t* px = previous + x * channels;
+        px[0] = static_cast<uint8_t>(px[0] + acc0);
+        px[1] = static_cast<uint8_t>(px[1] + acc1);
+        px[2] = static_cast<uint8_t>(px[2] + acc2);
+        if (d3) {
+            acc3 = static_cast<uint8_t>(acc3 + d3[x]);
+            px[3] = static_cast<uint8_t>(px[3] + acc3);
+        }
+    }
 }
 
-void reconstructRow(const uint8_t* const channel[], unsigned channels, size_t width,
-                    uint8_t* previous) {
+void reconstructWideRow(const uint8_t* const channel[], unsigned channels, size_t width,
+                        uint8_t* previous) {
     Accumulators a;
     size_t done = 0;
 #if defined(__SSE2__)
-    // Narrow rows skip the vector set-up; there may be millions of them.
-    if (width >= kStep) done = reconstructWide(channel, channels, width, previous, a);
+    done = reconstructWide(channel, channels, width, previous, a);
 #endif
     if (channels == 4)
-        reconstructTail<4>(channel, done, width, previous, a);
+        reconstructPixels<4>(channel, done, width, previous, a.acc);
     else
-        reconstructTail<3>(channel, done, width, previous, a);
+        reconstructPixels<3>(channel, done, width, previous, a.acc);
 }
 
 }  // namespace wzx

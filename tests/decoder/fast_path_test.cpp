@@ -338,5 +338,46 @@ TEST(FastReconstruction, MatchesPlainDownAColumnOfRows) {
     }
 }
 
+TEST(FastReconstruction, NarrowBlocksMatchPlainRows) {
+    // Whole blocks of narrow rows written to a bottom-up output, against
+    // the plain loop row by row.
+    Rng rng(13);
+    for (unsigned channels : {3u, 4u}) {
+        for (size_t width = 1; width < kWideRowPixels; ++width) {
+            for (int round = 0; round < 20; ++round) {
+                const size_t rows = 1 + below(rng, 40);
+                const size_t rowBytes = width * channels;
+                const size_t stride = (rowBytes + 3) / 4 * 4;
+                Bytes planes[4];
+                const uint8_t* start[4] = {};
+                for (unsigned c = 0; c < channels; ++c) {
+                    planes[c] = randomBytes(rng, width * rows);
+                    start[c] = planes[c].data();
+                }
+                Bytes previous = randomBytes(rng, rowBytes);
+                Bytes plain = previous;
+                Bytes out(stride * rows, 0xEE), want(stride * rows, 0xEE);
+                for (size_t y = 0; y < rows; ++y) {
+                    const uint8_t* row[4] = {};
+                    for (unsigned c = 0; c < channels; ++c) row[c] = start[c] + y * width;
+                    reconstructRowPlain(row, channels, width, plain.data());
+                    std::copy(plain.begin(), plain.end(),
+                              want.begin() + static_cast<long>((rows - 1 - y) * stride));
+                }
+                uint8_t* first = out.data() + (rows - 1) * stride;
+                const ptrdiff_t pitch = -static_cast<ptrdiff_t>(stride);
+                if (channels == 4)
+                    reconstructNarrowRows<4>(start, width, rows, previous.data(), first, pitch);
+                else
+                    reconstructNarrowRows<3>(start, width, rows, previous.data(), first, pitch);
+                ASSERT_EQ(firstDifference("out", out, want), "")
+                    << channels << " channels, width " << width << ", " << rows << " rows";
+                ASSERT_EQ(firstDifference("last row", previous, plain), "")
+                    << channels << " channels, width " << width << ", " << rows << " rows";
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace wzx
