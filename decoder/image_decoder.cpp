@@ -87,35 +87,48 @@ Damage ImageDecoder::fillChannels(BlockInput& input, unsigned& failedChannel) {
     return Damage::none;
 }
 
-bool ImageDecoder::rebuildNarrowRows(int64_t top, int64_t rows, BmpWriter& writer) {
+// Builds `count` rows from the one above straight into their slots in the
+// writer's staging area (row i at slot + i × pitch); only the last goes back
+// to the previous-row buffer.
+void ImageDecoder::buildStagedRows(const uint8_t* rowStart[], size_t count, uint8_t* slot,
+                                   ptrdiff_t pitch) {
+    uint8_t* previous = previousRow_.data();
+    if (width_ < kWideRowPixels) {
+        // Narrow rows all in one loop: a narrow image has millions of them.
+        if (channelCount_ == 4)
+            reconstructNarrowRows<4>(rowStart, width_, count, previous, slot, pitch);
+        else
+            reconstructNarrowRows<3>(rowStart, width_, count, previous, slot, pitch);
+        for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] += count * width_;
+        return;
+    }
+    const uint8_t* above = previous;
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t* out = slot + static_cast<ptrdiff_t>(i) * pitch;
+        reconstructRowInto(rowStart, channelCount_, width_, above, out);
+        above = out;
+        for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] += width_;
+    }
+    std::memcpy(previous, above, previousRow_.size());
+}
+
+bool ImageDecoder::rebuildRows(int64_t top, int64_t rows, BmpWriter& writer) {
     const uint8_t* rowStart[4] = {};
     for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] = channel(c);
     const ptrdiff_t pitch = -static_cast<ptrdiff_t>(writer.stride());
     for (int64_t done = 0; done < rows;) {
         int64_t granted = 0;
         uint8_t* slot = writer.stageRows(top + done, rows - done, granted);
-        if (slot == nullptr) return false;
-        size_t n = static_cast<size_t>(granted);
-        if (channelCount_ == 4)
-            reconstructNarrowRows<4>(rowStart, width_, n, previousRow_.data(), slot, pitch);
-        else
-            reconstructNarrowRows<3>(rowStart, width_, n, previousRow_.data(), slot, pitch);
-        for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] += n * width_;
-        done += granted;
-    }
-    return true;
-}
-
-bool ImageDecoder::rebuildRows(int64_t top, int64_t rows, BmpWriter& writer) {
-    // Narrow rows are built in the writer's staging area, a block at a time.
-    if (width_ > 0 && width_ < kWideRowPixels) return rebuildNarrowRows(top, rows, writer);
-    const uint8_t* rowStart[4] = {};
-    for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] = channel(c);
-    uint8_t* previous = previousRow_.data();
-    for (int64_t i = 0; i < rows; ++i) {
-        reconstructRow(rowStart, channelCount_, width_, previous);
-        if (!writer.placeRow(top + i, previous)) return false;
+        if (slot != nullptr) {
+            buildStagedRows(rowStart, static_cast<size_t>(granted), slot, pitch);
+            done += granted;
+            continue;
+        }
+        // Rows too large to stage, or a failed output: one at a time.
+        reconstructRow(rowStart, channelCount_, width_, previousRow_.data());
+        if (!writer.placeRow(top + done, previousRow_.data())) return false;
         for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] += width_;
+        ++done;
     }
     return true;
 }

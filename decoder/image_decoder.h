@@ -46,7 +46,7 @@ class ImageDecoder {
     Damage readCompressedChunk(BlockInput& input, uint8_t* dst, uint64_t size);
     bool readIntoCompressedBuffer(BlockInput& input, uint64_t size);
     bool rebuildRows(int64_t top, int64_t rows, BmpWriter& writer);
-    bool rebuildNarrowRows(int64_t top, int64_t rows, BmpWriter& writer);
+    void buildStagedRows(const uint8_t* rowStart[], size_t count, uint8_t* slot, ptrdiff_t pitch);
     uint8_t* channel(unsigned c) { return channels_.data() + c * channelCapacity_; }
 
     ImageHeader header_;

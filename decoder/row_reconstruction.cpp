@@ -5,6 +5,9 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#if defined(__GNUC__) || defined(__clang__)
+#include <tmmintrin.h>
+#endif
 #endif
 
 namespace wzx {
@@ -36,9 +39,10 @@ inline __m128i runningSum(__m128i v, __m128i& carry) {
     return v;
 }
 
-inline void addTo(uint8_t* dst, __m128i v) {
-    __m128i* p = reinterpret_cast<__m128i*>(dst);
-    _mm_storeu_si128(p, _mm_add_epi8(_mm_loadu_si128(p), v));
+// out[at..at+16) = above[at..at+16) + v; above may be out itself.
+inline void addTo(const uint8_t* above, uint8_t* out, size_t at, __m128i v) {
+    __m128i up = _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + at));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), _mm_add_epi8(up, v));
 }
 
 inline __m128i load(const uint8_t* src) {
@@ -77,7 +81,7 @@ inline Quad interleave(__m128i a0, __m128i a1, __m128i a2, __m128i a3) {
 
 // Whole steps of sixteen pixels; returns the number of pixels done.
 size_t reconstructWide(const uint8_t* const channel[], unsigned channels, size_t width,
-                       uint8_t* previous, Accumulators& a) {
+                       const uint8_t* above, uint8_t* out, Accumulators& a) {
     const bool alpha = channels == 4;
     __m128i carry[4];
     for (unsigned c = 0; c < 4; ++c) carry[c] = _mm_set1_epi8(static_cast<char>(a.acc[c]));
@@ -90,19 +94,82 @@ size_t reconstructWide(const uint8_t* const channel[], unsigned channels, size_t
         __m128i s2 = runningSum(_mm_add_epi8(load(channel[2] + x), d1), carry[2]);
         __m128i s3 = alpha ? runningSum(load(channel[3] + x), carry[3]) : zero;
         Quad q = interleave(s0, s1, s2, s3);
-        uint8_t* row = previous + x * channels;
+        const size_t at = x * channels;
         if (alpha) {
-            for (int i = 0; i < 4; ++i) addTo(row + 16 * i, q.px[i]);
+            for (size_t i = 0; i < 4; ++i) addTo(above, out, at + 16 * i, q.px[i]);
         } else {
             __m128i c0 = packThree(q.px[0]), c1 = packThree(q.px[1]);
             __m128i c2 = packThree(q.px[2]), c3 = packThree(q.px[3]);
-            addTo(row, _mm_or_si128(c0, _mm_slli_si128(c1, 12)));
-            addTo(row + 16, _mm_or_si128(_mm_srli_si128(c1, 4), _mm_slli_si128(c2, 8)));
-            addTo(row + 32, _mm_or_si128(_mm_srli_si128(c2, 8), _mm_slli_si128(c3, 4)));
+            addTo(above, out, at, _mm_or_si128(c0, _mm_slli_si128(c1, 12)));
+            addTo(above, out, at + 16, _mm_or_si128(_mm_srli_si128(c1, 4), _mm_slli_si128(c2, 8)));
+            addTo(above, out, at + 32, _mm_or_si128(_mm_srli_si128(c2, 8), _mm_slli_si128(c3, 4)));
         }
     }
     for (unsigned c = 0; c < 4; ++c) a.acc[c] = static_cast<uint8_t>(_mm_cvtsi128_si32(carry[c]));
     return x;
+}
+
+#endif
+
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+#define WZX_HAVE_SSSE3_PATH 1
+
+// Three channels with SSSE3's byte shuffle, which interleaves sixteen
+// pixels in nine shuffles where SSE2 needs some forty masks and shifts. Only
+// called after a run-time check: baseline x86-64 has no SSSE3.
+__attribute__((target("ssse3"))) size_t reconstructWideThreeSsse3(const uint8_t* const channel[],
+                                                                  size_t width,
+                                                                  const uint8_t* above,
+                                                                  uint8_t* out, Accumulators& a) {
+    // Output byte 16k + i of a step is channel (16k + i) % 3 of pixel
+    // (16k + i) / 3; -1 (0x80 set) leaves the byte 0.
+    alignas(16) static constexpr int8_t kPlace[3][3][16] = {
+        {{0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1, 5},
+         {-1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1, -1},
+         {-1, -1, 0, -1, -1, 1, -1, -1, 2, -1, -1, 3, -1, -1, 4, -1}},
+        {{-1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1, 10, -1},
+         {5, -1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1, 10},
+         {-1, 5, -1, -1, 6, -1, -1, 7, -1, -1, 8, -1, -1, 9, -1, -1}},
+        {{-1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15, -1, -1},
+         {-1, -1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15, -1},
+         {10, -1, -1, 11, -1, -1, 12, -1, -1, 13, -1, -1, 14, -1, -1, 15}},
+    };
+    __m128i place[3][3];
+    for (int k = 0; k < 3; ++k)
+        for (int c = 0; c < 3; ++c)
+            place[k][c] = load(reinterpret_cast<const uint8_t*>(kPlace[k][c]));
+    const __m128i lastLane = _mm_set1_epi8(15);
+    __m128i carry[3];
+    for (unsigned c = 0; c < 3; ++c) carry[c] = _mm_set1_epi8(static_cast<char>(a.acc[c]));
+    size_t x = 0;
+    for (; width - x >= kStep; x += kStep) {
+        __m128i d1 = load(channel[1] + x);
+        __m128i t[3] = {_mm_add_epi8(load(channel[0] + x), d1), d1,
+                        _mm_add_epi8(load(channel[2] + x), d1)};
+        __m128i s[3];
+        for (int c = 0; c < 3; ++c) {
+            __m128i v = t[c];
+            v = _mm_add_epi8(v, _mm_slli_si128(v, 1));
+            v = _mm_add_epi8(v, _mm_slli_si128(v, 2));
+            v = _mm_add_epi8(v, _mm_slli_si128(v, 4));
+            v = _mm_add_epi8(v, _mm_slli_si128(v, 8));
+            s[c] = _mm_add_epi8(v, carry[c]);
+            carry[c] = _mm_add_epi8(carry[c], _mm_shuffle_epi8(v, lastLane));
+        }
+        for (int k = 0; k < 3; ++k) {
+            __m128i px = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(s[0], place[k][0]),
+                                                   _mm_shuffle_epi8(s[1], place[k][1])),
+                                      _mm_shuffle_epi8(s[2], place[k][2]));
+            addTo(above, out, x * 3 + 16 * static_cast<size_t>(k), px);
+        }
+    }
+    for (unsigned c = 0; c < 3; ++c) a.acc[c] = static_cast<uint8_t>(_mm_cvtsi128_si32(carry[c]));
+    return x;
+}
+
+bool hasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
 }
 
 #endif
@@ -132,16 +199,29 @@ void reconstructRowPlain(const uint8_t* const channel[], unsigned channels, size
 }
 
 void reconstructWideRow(const uint8_t* const channel[], unsigned channels, size_t width,
-                        uint8_t* previous) {
+                        const uint8_t* above, uint8_t* out) {
+#if defined(WZX_HAVE_SSSE3_PATH)
+    if (channels == 3 && hasSsse3()) {
+        Accumulators a;
+        size_t done = reconstructWideThreeSsse3(channel, width, above, out, a);
+        reconstructPixels<3>(channel, done, width, above, out, a.acc);
+        return;
+    }
+#endif
+    reconstructWideRowBaseline(channel, channels, width, above, out);
+}
+
+void reconstructWideRowBaseline(const uint8_t* const channel[], unsigned channels, size_t width,
+                                const uint8_t* above, uint8_t* out) {
     Accumulators a;
     size_t done = 0;
 #if defined(__SSE2__)
-    done = reconstructWide(channel, channels, width, previous, a);
+    done = reconstructWide(channel, channels, width, above, out, a);
 #endif
     if (channels == 4)
-        reconstructPixels<4>(channel, done, width, previous, a.acc);
+        reconstructPixels<4>(channel, done, width, above, out, a.acc);
     else
-        reconstructPixels<3>(channel, done, width, previous, a.acc);
+        reconstructPixels<3>(channel, done, width, above, out, a.acc);
 }
 
 }  // namespace wzx

@@ -13,44 +13,57 @@
 
 namespace wzx {
 
-// Pixels [from, width) of a row one at a time, the running sums carried in
-// and out through acc. The fast path's row ends, and whole narrow rows.
+// Pixels [from, width) of a row one at a time, out = above + running sums,
+// the sums carried in and out through acc; above may be out itself. The
+// fast path's row ends, and whole narrow rows.
 template <unsigned kChannels>
 inline void reconstructPixels(const uint8_t* const channel[], size_t from, size_t width,
-                              uint8_t* previous, uint8_t acc[4]) {
+                              const uint8_t* above, uint8_t* out, uint8_t acc[4]) {
     for (size_t x = from; x < width; ++x) {
         uint8_t d1 = channel[1][x];
         acc[0] = static_cast<uint8_t>(acc[0] + channel[0][x] + d1);
         acc[1] = static_cast<uint8_t>(acc[1] + d1);
         acc[2] = static_cast<uint8_t>(acc[2] + channel[2][x] + d1);
         if constexpr (kChannels == 4) acc[3] = static_cast<uint8_t>(acc[3] + channel[3][x]);
-        uint8_t* px = previous + x * kChannels;
-        for (unsigned c = 0; c < kChannels; ++c) px[c] = static_cast<uint8_t>(px[c] + acc[c]);
+        const size_t at = x * kChannels;
+        for (unsigned c = 0; c < kChannels; ++c)
+            out[at + c] = static_cast<uint8_t>(above[at + c] + acc[c]);
     }
 }
 
 // Rows at least this wide go through the vector path.
 inline constexpr size_t kWideRowPixels = 16;
 
-// reconstructRow for rows of kWideRowPixels or more.
+// reconstructRowInto for rows of kWideRowPixels or more: SSE2, or for three
+// channels SSSE3 where the processor has it (checked at run time).
 void reconstructWideRow(const uint8_t* const channel[], unsigned channels, size_t width,
-                        uint8_t* previous);
+                        const uint8_t* above, uint8_t* out);
+// The same without the run-time choice: SSE2 only (or scalar off x86-64).
+// Callable on its own so that it stays tested on processors with SSSE3.
+void reconstructWideRowBaseline(const uint8_t* const channel[], unsigned channels, size_t width,
+                                const uint8_t* above, uint8_t* out);
 
-// Turns `previous` (width × channels bytes, pixels interleaved in channel
-// order) from the row above into this row, given the row's channel bytes
-// channel[c][0..width). channels is 3 or 4. Narrow rows are done inline:
-// a narrow image has millions of them.
-inline void reconstructRow(const uint8_t* const channel[], unsigned channels, size_t width,
-                           uint8_t* previous) {
+// Builds a row into out (width × channels bytes, pixels interleaved in
+// channel order) from the row above it and the row's channel bytes
+// channel[c][0..width); channels is 3 or 4. above may be out itself. Narrow
+// rows are done inline: a narrow image has millions of them.
+inline void reconstructRowInto(const uint8_t* const channel[], unsigned channels, size_t width,
+                               const uint8_t* above, uint8_t* out) {
     if (width >= kWideRowPixels) {
-        reconstructWideRow(channel, channels, width, previous);
+        reconstructWideRow(channel, channels, width, above, out);
         return;
     }
     uint8_t acc[4] = {0, 0, 0, 0};
     if (channels == 4)
-        reconstructPixels<4>(channel, 0, width, previous, acc);
+        reconstructPixels<4>(channel, 0, width, above, out, acc);
     else
-        reconstructPixels<3>(channel, 0, width, previous, acc);
+        reconstructPixels<3>(channel, 0, width, above, out, acc);
+}
+
+// Turns `previous`, the row above, into this row in place.
+inline void reconstructRow(const uint8_t* const channel[], unsigned channels, size_t width,
+                           uint8_t* previous) {
+    reconstructRowInto(channel, channels, width, previous, previous);
 }
 
 // A block's rows of a narrow image (width below kWideRowPixels), one after

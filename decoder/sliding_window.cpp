@@ -261,8 +261,9 @@ inline void expandGroupFast(FastState& s) {
         in += m.bytes;
         copyMatchWide(s, m);
         s.produced += m.n;
+        // No test here: a group ending in a match leaves a run of no
+        // literals, and one exit is easier to predict than two.
         bits >>= 1;
-        if (bits == 1) break;
     }
     s.pos = static_cast<size_t>(in - s.data);
 }

@@ -297,10 +297,25 @@ std::string compareRow(Rng& rng, unsigned channels, size_t width) {
         rows[c] = planes.back().bytes.get();
     }
     Bytes previous = randomBytes(rng, width * channels);
-    ExactBuffer fast(previous), plain(previous);
-    reconstructRow(rows, channels, width, fast.bytes.get());
+    ExactBuffer inPlace(previous), above(previous), plain(previous);
     reconstructRowPlain(rows, channels, width, plain.bytes.get());
-    return firstDifference("row", fast.copy(), plain.copy());
+    reconstructRow(rows, channels, width, inPlace.bytes.get());
+    std::string diff = firstDifference("row in place", inPlace.copy(), plain.copy());
+    // Into a separate row, the row above left alone.
+    ExactBuffer into(randomBytes(rng, width * channels));
+    reconstructRowInto(rows, channels, width, above.bytes.get(), into.bytes.get());
+    diff += firstDifference("row into", into.copy(), plain.copy());
+    diff += firstDifference("row above", above.copy(), previous);
+    if (width >= kWideRowPixels) {
+        ExactBuffer baseline(previous), baselineInto(randomBytes(rng, width * channels));
+        reconstructWideRowBaseline(rows, channels, width, baseline.bytes.get(),
+                                   baseline.bytes.get());
+        reconstructWideRowBaseline(rows, channels, width, above.bytes.get(),
+                                   baselineInto.bytes.get());
+        diff += firstDifference("baseline row", baseline.copy(), plain.copy());
+        diff += firstDifference("baseline row into", baselineInto.copy(), plain.copy());
+    }
+    return diff;
 }
 
 TEST(FastReconstruction, MatchesPlainOnRandomRows) {
