@@ -28,51 +28,72 @@ bool BmpWriter::writeHeaders(int32_t width, int32_t height, unsigned channels) {
     rowBytes_ = width > 0 ? static_cast<uint64_t>(width) * channels : 0;
     stride_ = width > 0 ? bmpRowStride(static_cast<uint64_t>(width), channels) : 0;
     pixelOffset_ = kBmpHeaderSize;
-    stagedStart_ = stagedEnd_ = 0;
+    staging_.clear();
     if (stride_ > 0 && stride_ <= kStagingBytes && height > 0) {
         // No more rows than the image has: a small image gets a small area.
         uint64_t rows = std::min<uint64_t>(kStagingBytes / stride_, static_cast<uint64_t>(height));
         staging_.assign(static_cast<size_t>(rows * stride_), 0);
     }
+    slot_ = staging_.data() + staging_.size();
+    stagedEnd_ = 0;
+    nextRow_ = kNoRow;
     ok_ = out_.writeAt(0, header, sizeof header);
     return ok_;
 }
 
 bool BmpWriter::flushStaged() {
-    if (stagedEnd_ > stagedStart_) {
-        uint64_t n = stagedEnd_ - stagedStart_;
-        const uint8_t* first = staging_.data() + (staging_.size() - n);
-        if (!out_.writeAt(stagedStart_, first, static_cast<size_t>(n))) ok_ = false;
+    uint8_t* end = staging_.data() + staging_.size();
+    if (slot_ != end) {
+        size_t n = static_cast<size_t>(end - slot_);
+        if (!out_.writeAt(stagedEnd_ - n, slot_, n)) ok_ = false;
     }
-    stagedStart_ = stagedEnd_ = 0;
+    slot_ = end;
+    nextRow_ = kNoRow;
     return ok_;
 }
 
-bool BmpWriter::placeRow(int64_t y, const uint8_t* row) {
+bool BmpWriter::placeRowSlowly(int64_t y, const uint8_t* row) {
     if (!ok_) return false;
     if (y < 0 || y >= height_) return true;  // no such row in this image
     if (stride_ == 0) return true;           // width 0: rows are empty
     uint64_t offset = pixelOffset_ + static_cast<uint64_t>(height_ - 1 - y) * stride_;
-    uint64_t pad = stride_ - rowBytes_;
 
     if (staging_.empty()) {
         // Rows larger than the staging area go out directly.
         static const uint8_t zeros[4] = {0, 0, 0, 0};
+        uint64_t pad = stride_ - rowBytes_;
         ok_ = out_.writeAt(offset, row, static_cast<size_t>(rowBytes_)) &&
               out_.writeAt(offset + rowBytes_, zeros, static_cast<size_t>(pad));
         return ok_;
     }
-    bool continuesRun = stagedEnd_ > stagedStart_ && offset + stride_ == stagedStart_;
-    bool fits = stagedEnd_ - stagedStart_ + stride_ <= staging_.size();
-    if (!continuesRun || !fits) {
-        if (!flushStaged()) return false;
-        stagedStart_ = stagedEnd_ = offset + stride_;
-    }
-    stagedStart_ -= stride_;
-    uint8_t* slot = staging_.data() + (staging_.size() - (stagedEnd_ - stagedStart_));
-    std::memcpy(slot, row, static_cast<size_t>(rowBytes_));
-    std::memset(slot + rowBytes_, 0, static_cast<size_t>(pad));
+    if (!makeRoom(offset)) return false;
+    stageRow(y, row);
     return true;
+}
+
+bool BmpWriter::makeRoom(uint64_t offset) {
+    size_t staged = static_cast<size_t>(staging_.data() + staging_.size() - slot_);
+    bool continuesRun = staged > 0 && offset + stride_ == stagedEnd_ - staged;
+    bool fits = slot_ != staging_.data();
+    if (continuesRun && fits) return true;
+    if (!flushStaged()) return false;
+    stagedEnd_ = offset + stride_;
+    return true;
+}
+
+uint8_t* BmpWriter::stageRows(int64_t y, int64_t want, int64_t& granted) {
+    granted = 0;
+    if (!ok_ || y < 0 || y >= height_ || want <= 0 || staging_.empty()) return nullptr;
+    if (y != nextRow_ || slot_ == staging_.data()) {
+        if (!makeRoom(pixelOffset_ + static_cast<uint64_t>(height_ - 1 - y) * stride_))
+            return nullptr;
+    }
+    int64_t room = static_cast<int64_t>(static_cast<size_t>(slot_ - staging_.data()) / stride_);
+    granted = std::min({want, room, height_ - y});
+    uint8_t* first = slot_ - stride_;
+    slot_ -= static_cast<size_t>(granted) * stride_;
+    nextRow_ = y + granted < height_ ? y + granted : kNoRow;
+    return first;
 }
 
 bool BmpWriter::finish() {

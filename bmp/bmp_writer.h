@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "bmp/byte_sink.h"
@@ -49,13 +50,52 @@ class BmpWriter {
     // the pixel offset D and row stride S.
     bool writeHeaders(int32_t width, int32_t height, unsigned channels);
     // Places image row y (width × channels bytes) and its zero pad bytes.
-    bool placeRow(int64_t y, const uint8_t* row);
+    // The row after the last one placed, while the staging area has room,
+    // takes the inline path: narrow images bring millions of tiny rows.
+    bool placeRow(int64_t y, const uint8_t* row) {
+        if (y != nextRow_ || slot_ == staging_.data()) return placeRowSlowly(y, row);
+        stageRow(y, row);
+        return true;
+    }
+    // Slots for rows y, y + 1, ... straight in the staging area, for callers
+    // that build rows in place: up to `want` of them, `granted` in fact.
+    // Row y + i goes at the result minus i × stride; the caller fills each
+    // row's first width × channels bytes before the next call to the writer
+    // (the pad bytes are zero already). The rows count as placed. nullptr
+    // when the rows cannot be staged (rows too large for the staging area,
+    // a failed write, no such row); placeRow then does it.
+    uint8_t* stageRows(int64_t y, int64_t want, int64_t& granted);
+    uint64_t stride() const { return stride_; }
     // Sends out whatever rows are still gathered. Must be called once the
     // last row is placed; the result tells whether every write succeeded.
     bool finish();
 
   private:
+    static constexpr int64_t kNoRow = INT64_MIN;
+
+    bool placeRowSlowly(int64_t y, const uint8_t* row);
+    // Flushes unless the row at this file offset continues the gathered run
+    // and fits; false when the flush failed.
+    bool makeRoom(uint64_t offset);
     bool flushStaged();
+
+    // Copies row y into the slot below the gathered ones. Slots sit at fixed
+    // multiples of the stride from the staging area's end and rows fill only
+    // their first rowBytes_, so pad bytes keep the zeros they were
+    // allocated with. One-pixel rows are copied inline: there are millions.
+    void stageRow(int64_t y, const uint8_t* row) {
+        slot_ -= stride_;
+        if (rowBytes_ == 3) {
+            slot_[0] = row[0];
+            slot_[1] = row[1];
+            slot_[2] = row[2];
+        } else if (rowBytes_ == 4) {
+            std::memcpy(slot_, row, 4);
+        } else {
+            std::memcpy(slot_, row, static_cast<size_t>(rowBytes_));
+        }
+        nextRow_ = y + 1 < height_ ? y + 1 : kNoRow;
+    }
 
     ByteSink& out_;
     int64_t height_ = 0;
@@ -63,11 +103,13 @@ class BmpWriter {
     uint64_t stride_ = 0;
     uint64_t pixelOffset_ = kBmpHeaderSize;
     bool ok_ = true;
-    // Gathered rows fill staging_ from its end towards its start; they cover
-    // the file range [stagedStart_, stagedEnd_).
+    // Gathered rows fill staging_ from its end towards its start, down to
+    // slot_; they cover the file bytes up to, not including, stagedEnd_.
     std::vector<uint8_t> staging_;
-    uint64_t stagedStart_ = 0;
+    uint8_t* slot_ = nullptr;
     uint64_t stagedEnd_ = 0;
+    // The row that would continue the gathered run, or kNoRow.
+    int64_t nextRow_ = kNoRow;
 };
 
 }  // namespace wzx

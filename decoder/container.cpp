@@ -70,9 +70,15 @@ bool readChunkHeader(ByteSource& input, ChunkHeader& chunk) {
         if (n == 0) break;
         got += n;
     }
+    chunk = parseChunkHeader(bytes);
+    return got == kChunkHeaderSize;
+}
+
+ChunkHeader parseChunkHeader(const uint8_t bytes[kChunkHeaderSize]) {
+    ChunkHeader chunk;
     chunk.mark = bytes[0];
     chunk.size = loadLe32Signed(bytes + 1);
-    return got == kChunkHeaderSize;
+    return chunk;
 }
 
 uint64_t blockCount(const ImageHeader& h) {

@@ -61,6 +61,8 @@ HeaderCheck checkImageHeader(const ImageHeader& header);
 // Reads, parses and checks the header. Bytes missing at the end of a short
 // input count as 0, so the checks see whatever the file holds.
 HeaderCheck readImageHeader(ByteSource& input, ImageHeader& header);
+// Splits the 5 chunk header bytes into mark and size.
+ChunkHeader parseChunkHeader(const uint8_t bytes[kChunkHeaderSize]);
 // Reads the next chunk header; false when the input ends inside it.
 bool readChunkHeader(ByteSource& input, ChunkHeader& chunk);
 

@@ -8,33 +8,6 @@
 
 namespace wzx {
 
-namespace {
-
-// Reads exactly n bytes unless the input ends first; returns the count read.
-size_t readFully(ByteSource& input, uint8_t* dst, size_t n) {
-    size_t got = 0;
-    while (got < n) {
-        size_t step = input.read(dst + got, n - got);
-        if (step == 0) break;
-        got += step;
-    }
-    return got;
-}
-
-// Reads and drops n bytes; false when the input ends first. Skipping by
-// reading, not seeking, is what tells a truncated chunk from a whole one.
-bool discard(ByteSource& input, uint64_t n) {
-    uint8_t scratch[4096];
-    while (n > 0) {
-        size_t step = static_cast<size_t>(std::min<uint64_t>(n, sizeof scratch));
-        if (readFully(input, scratch, step) != step) return false;
-        n -= step;
-    }
-    return true;
-}
-
-}  // namespace
-
 ImageDecoder::ImageDecoder(const ImageHeader& header)
     : header_(header),
       channelCount_(header.colourCount),
@@ -51,15 +24,15 @@ ImageDecoder::ImageDecoder(const ImageHeader& header)
     }
 }
 
-Damage ImageDecoder::readStoredChunk(ByteSource& input, uint8_t* dst, uint64_t size) {
+Damage ImageDecoder::readStoredChunk(BlockInput& input, uint8_t* dst, uint64_t size) {
     size_t keep = static_cast<size_t>(std::min<uint64_t>(size, channelCapacity_));
-    if (readFully(input, dst, keep) != keep) return Damage::inputEndsEarly;
+    if (input.read(dst, keep) != keep) return Damage::inputEndsEarly;
     // Bytes beyond the rows the image can hold are read but not kept.
-    if (!discard(input, size - keep)) return Damage::inputEndsEarly;
+    if (!input.discard(size - keep)) return Damage::inputEndsEarly;
     return Damage::none;
 }
 
-bool ImageDecoder::readIntoCompressedBuffer(ByteSource& input, uint64_t size) {
+bool ImageDecoder::readIntoCompressedBuffer(BlockInput& input, uint64_t size) {
     // Grow with what the input really delivers, so that a short file
     // claiming a huge chunk cannot make us reserve memory it cannot fill.
     constexpr uint64_t kFirstStep = 64 * 1024;
@@ -68,37 +41,44 @@ bool ImageDecoder::readIntoCompressedBuffer(ByteSource& input, uint64_t size) {
         uint64_t want = std::min(size, std::max(kFirstStep, got * 2));
         if (compressed_.size() < want) compressed_.resize(static_cast<size_t>(want));
         size_t n = static_cast<size_t>(want - got);
-        size_t step = readFully(input, compressed_.data() + got, n);
+        size_t step = input.read(compressed_.data() + got, n);
         got += step;
         if (step != n) return false;
     }
     return true;
 }
 
-Damage ImageDecoder::readCompressedChunk(ByteSource& input, uint8_t* dst, uint64_t size) {
-    if (!readIntoCompressedBuffer(input, size)) return Damage::inputEndsEarly;
-    ChunkExpansion ex = decompressChunk(window_, compressed_.data(), static_cast<size_t>(size), dst,
-                                        channelCapacity_);
+Damage ImageDecoder::readCompressedChunk(BlockInput& input, uint8_t* dst, uint64_t size) {
+    // Chunks that fit the input's buffer are expanded where they lie.
+    const uint8_t* data = nullptr;
+    if (size <= BlockInput::kMaxTake) {
+        data = input.take(static_cast<size_t>(size));
+        if (data == nullptr) return Damage::inputEndsEarly;
+    } else {
+        if (!readIntoCompressedBuffer(input, size)) return Damage::inputEndsEarly;
+        data = compressed_.data();
+    }
+    ChunkExpansion ex =
+        decompressChunk(window_, data, static_cast<size_t>(size), dst, channelCapacity_);
     if (ex.itemCut) return Damage::itemCut;
     if (ex.produced > formatCapacity_) return Damage::expandsTooFar;
     return Damage::none;
 }
 
-Damage ImageDecoder::fillChannels(ByteSource& input, unsigned& failedChannel) {
+Damage ImageDecoder::fillChannel(BlockInput& input, unsigned c) {
+    const uint8_t* headerBytes = input.take(kChunkHeaderSize);
+    if (headerBytes == nullptr) return Damage::inputEndsEarly;
+    ChunkHeader chunk = parseChunkHeader(headerBytes);
+    if (chunk.size < 0) return Damage::negativeChunkSize;
+    uint64_t size = static_cast<uint64_t>(chunk.size);
+    if (size > formatCapacity_) return Damage::chunkTooLarge;
+    if (chunk.mark != 0) return readStoredChunk(input, channel(c), size);
+    return readCompressedChunk(input, channel(c), size);
+}
+
+Damage ImageDecoder::fillChannels(BlockInput& input, unsigned& failedChannel) {
     for (unsigned c = 0; c < channelCount_; ++c) {
-        ChunkHeader chunk;
-        Damage d = Damage::none;
-        if (!readChunkHeader(input, chunk)) {
-            d = Damage::inputEndsEarly;
-        } else if (chunk.size < 0) {
-            d = Damage::negativeChunkSize;
-        } else if (static_cast<uint64_t>(chunk.size) > formatCapacity_) {
-            d = Damage::chunkTooLarge;
-        } else if (chunk.mark != 0) {
-            d = readStoredChunk(input, channel(c), static_cast<uint64_t>(chunk.size));
-        } else {
-            d = readCompressedChunk(input, channel(c), static_cast<uint64_t>(chunk.size));
-        }
+        Damage d = fillChannel(input, c);
         if (d != Damage::none) {
             failedChannel = c;
             return d;
@@ -107,19 +87,55 @@ Damage ImageDecoder::fillChannels(ByteSource& input, unsigned& failedChannel) {
     return Damage::none;
 }
 
+// Builds `count` rows from the one above straight into their slots in the
+// writer's staging area (row i at slot + i × pitch); only the last goes back
+// to the previous-row buffer.
+void ImageDecoder::buildStagedRows(const uint8_t* rowStart[], size_t count, uint8_t* slot,
+                                   ptrdiff_t pitch) {
+    uint8_t* previous = previousRow_.data();
+    if (width_ < kWideRowPixels) {
+        // Narrow rows all in one loop: a narrow image has millions of them.
+        if (channelCount_ == 4)
+            reconstructNarrowRows<4>(rowStart, width_, count, previous, slot, pitch);
+        else
+            reconstructNarrowRows<3>(rowStart, width_, count, previous, slot, pitch);
+        for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] += count * width_;
+        return;
+    }
+    const uint8_t* above = previous;
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t* out = slot + static_cast<ptrdiff_t>(i) * pitch;
+        reconstructRowInto(rowStart, channelCount_, width_, above, out);
+        above = out;
+        for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] += width_;
+    }
+    std::memcpy(previous, above, previousRow_.size());
+}
+
 bool ImageDecoder::rebuildRows(int64_t top, int64_t rows, BmpWriter& writer) {
     const uint8_t* rowStart[4] = {};
-    for (int64_t i = 0; i < rows; ++i) {
-        for (unsigned c = 0; c < channelCount_; ++c)
-            rowStart[c] = channel(c) + static_cast<size_t>(i) * width_;
+    for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] = channel(c);
+    const ptrdiff_t pitch = -static_cast<ptrdiff_t>(writer.stride());
+    for (int64_t done = 0; done < rows;) {
+        int64_t granted = 0;
+        uint8_t* slot = writer.stageRows(top + done, rows - done, granted);
+        if (slot != nullptr) {
+            buildStagedRows(rowStart, static_cast<size_t>(granted), slot, pitch);
+            done += granted;
+            continue;
+        }
+        // Rows too large to stage, or a failed output: one at a time.
         reconstructRow(rowStart, channelCount_, width_, previousRow_.data());
-        if (!writer.placeRow(top + i, previousRow_.data())) return false;
+        if (!writer.placeRow(top + done, previousRow_.data())) return false;
+        for (unsigned c = 0; c < channelCount_; ++c) rowStart[c] += width_;
+        ++done;
     }
     return true;
 }
 
-BlockStageResult ImageDecoder::decodeBlocks(ByteSource& input, BmpWriter& writer) {
+BlockStageResult ImageDecoder::decodeBlocks(ByteSource& source, BmpWriter& writer) {
     BlockStageResult result;
+    BlockInput input(source);
     const int64_t height = header_.height;
     const int64_t blockHeight = header_.blockHeight;
     uint64_t block = 0;

@@ -106,6 +106,55 @@ TEST(BmpRows, RowsWiderThanTheGatheringAreaGoOutDirectly) {
     EXPECT_EQ(file[54 + stride - 1], 0);
 }
 
+// Rows built in place through stageRows must give the same file as rows
+// handed to placeRow, in as few writes, also across staging flushes and
+// with zero pad bytes.
+TEST(BmpRows, StagedInPlaceMatchesPlacedRows) {
+    struct Shape {
+        int32_t width, height;
+        unsigned channels;
+        int64_t perCall;  // rows asked for per stageRows call
+    } shapes[] = {{1, 300000, 3, 32}, {1, 1000, 4, 7}, {5, 900, 3, 1000}, {3, 70000, 4, 64}};
+    for (const Shape& sh : shapes) {
+        std::vector<int64_t> order(static_cast<size_t>(sh.height));
+        for (int64_t y = 0; y < sh.height; ++y) order[static_cast<size_t>(y)] = y;
+        size_t placedWrites = 0;
+        Bytes want = writeImage(sh.width, sh.height, sh.channels, order, &placedWrites);
+
+        MemorySink sink;
+        BmpWriter writer(sink);
+        ASSERT_TRUE(writer.writeHeaders(sh.width, sh.height, sh.channels));
+        const size_t rowBytes = static_cast<size_t>(sh.width) * sh.channels;
+        for (int64_t y = 0; y < sh.height;) {
+            int64_t granted = 0;
+            uint8_t* slot = writer.stageRows(y, sh.perCall, granted);
+            ASSERT_NE(slot, nullptr) << "row " << y;
+            ASSERT_GT(granted, 0);
+            for (int64_t i = 0; i < granted; ++i, ++y) {
+                uint8_t* dst = slot - i * static_cast<ptrdiff_t>(writer.stride());
+                for (size_t b = 0; b < rowBytes; ++b) dst[b] = static_cast<uint8_t>(y * 16 + b + 1);
+            }
+        }
+        ASSERT_TRUE(writer.finish());
+        EXPECT_EQ(sink.bytes(), want) << sh.width << " x " << sh.height << " x " << sh.channels;
+        EXPECT_EQ(sink.writeCalls(), placedWrites) << sh.width << " x " << sh.height;
+    }
+}
+
+TEST(BmpRows, StagingRefusesRowsItCannotTake) {
+    MemorySink sink;
+    BmpWriter writer(sink);
+    ASSERT_TRUE(writer.writeHeaders(4, 10, 3));
+    int64_t granted = -1;
+    EXPECT_EQ(writer.stageRows(10, 1, granted), nullptr) << "no row 10";
+    EXPECT_EQ(writer.stageRows(-1, 1, granted), nullptr) << "no row -1";
+    EXPECT_NE(writer.stageRows(8, 5, granted), nullptr);
+    EXPECT_EQ(granted, 2) << "only rows 8 and 9 exist";
+    BmpWriter wide(sink);
+    ASSERT_TRUE(wide.writeHeaders((1 << 20) / 3 + 5, 2, 3));
+    EXPECT_EQ(wide.stageRows(0, 1, granted), nullptr) << "a row over 1 MiB is not staged";
+}
+
 // A sink that refuses every write after the first n.
 class FailingSink : public ByteSink {
   public:
