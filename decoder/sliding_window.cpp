@@ -160,7 +160,8 @@ void copyFromOldRing(const FastState& s, const Match& m, size_t d) {
         dst[i] = s.ring[p];
         p = (p + 1) & kWindowMask;
     }
-    for (size_t i = fromRing; i < m.n; ++i) dst[i] = dst[i - d];
+    // From here on the source lies in the output: position produced + i - d.
+    for (size_t i = fromRing; i < m.n; ++i) dst[i] = s.out[s.produced + i - d];
 }
 
 // The first 16 bytes of a sequence with period d, 2 <= d < 8, from its
@@ -239,7 +240,8 @@ inline void copyMatchExact(const FastState& s, const Match& m) {
     } else if (d == 1) {
         std::memset(dst, dst[-1], m.n);
     } else {
-        for (uint32_t i = 0; i < m.n; ++i) dst[i] = dst[i - d];
+        const uint8_t* src = dst - d;
+        for (uint32_t i = 0; i < m.n; ++i) dst[i] = src[i];
     }
 }
 
