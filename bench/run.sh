@@ -67,7 +67,11 @@ photo_bmps() {
     mkdir -p "$debs"
     if ! ls "$debs"/mate-backgrounds_*.deb >/dev/null 2>&1; then
         say "fetching mate-backgrounds"
-        (cd "$debs" && apt-get download mate-backgrounds >/dev/null 2>&1)
+        if ! (cd "$debs" && apt-get download mate-backgrounds >/dev/null 2>&1); then
+            # A fresh system may not have the package lists yet.
+            [ "$(id -u)" -eq 0 ] && apt-get update -qq
+            (cd "$debs" && apt-get download mate-backgrounds >/dev/null)
+        fi
     fi
     rm -rf "$debs/root"
     dpkg -x "$debs"/mate-backgrounds_*.deb "$debs/root"
