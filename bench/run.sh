@@ -236,11 +236,13 @@ for name in photo-24 photo-32 illustration-24 illustration-32; do bench_square "
 bench_shape column photo-24
 bench_shape tall illustration-24
 
+# Before the table is written: the results file may itself be tracked.
+checkout="$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+git -C "$root" diff --quiet 2>/dev/null || checkout+=" (with local changes)"
 mkdir -p "$(dirname "$results")"
 {
     echo "wzx2bmp end-to-end benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')${WZX_BENCH_LABEL:+, $WZX_BENCH_LABEL}"
-    echo "checkout $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)$(git -C "$root" diff --quiet 2>/dev/null || echo ' (with local changes)')," \
-        "decoder $decoder"
+    echo "checkout $checkout, decoder $decoder"
     echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $pairs rounds after a warm-up"
     echo
     echo "8000 x 6000 at block height 32; medians of whole runs writing a new file;"
