@@ -18,7 +18,8 @@
 # Inputs are made once and reused; `bench/run.sh --fresh` remakes them.
 # Environment: WZX_BENCH_PAIRS (rounds after the warm-up, default 5),
 # WZX_BENCH_DECODER (another wzx2bmp binary to measure, e.g. an older
-# build), WZX_BENCH_RESULTS (where the table goes), WZX_BENCH_WORK.
+# build), WZX_BENCH_LABEL (a note for the table's first line),
+# WZX_BENCH_RESULTS (where the table goes), WZX_BENCH_WORK.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -66,7 +67,11 @@ photo_bmps() {
     mkdir -p "$debs"
     if ! ls "$debs"/mate-backgrounds_*.deb >/dev/null 2>&1; then
         say "fetching mate-backgrounds"
-        (cd "$debs" && apt-get download mate-backgrounds >/dev/null 2>&1)
+        if ! (cd "$debs" && apt-get download mate-backgrounds >/dev/null 2>&1); then
+            # A fresh system may not have the package lists yet.
+            [ "$(id -u)" -eq 0 ] && apt-get update -qq
+            (cd "$debs" && apt-get download mate-backgrounds >/dev/null)
+        fi
     fi
     rm -rf "$debs/root"
     dpkg -x "$debs"/mate-backgrounds_*.deb "$debs/root"
@@ -160,6 +165,7 @@ median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (
 log="$work/runs.txt"
 : >"$log"
 table=()
+shapes=()
 
 # wzx2bmp, cp and lz4 -d of one input, A B C per round.
 bench_square() {
@@ -194,7 +200,7 @@ bench_square() {
 # Cost per output byte of `name` against `square`, alternating; prints the
 # median ratio and both peak memories.
 bench_shape() {
-    local name="$1" square="$2" label="$3"
+    local name="$1" square="$2"
     ln -sf "$inputs/$name.wzx" "$runs/$name.wzx"
     ln -sf "$inputs/$square.wzx" "$runs/$square.wzx"
     local bytes_a bytes_b round a b ratios=() rss_a=0 rss_b=0 walls=()
@@ -219,29 +225,35 @@ bench_shape() {
     local wall ratio
     wall=$(printf '%s\n' "${walls[@]}" | median)
     ratio=$(printf '%s\n' "${ratios[@]}" | median)
-    table+=("$(printf '%-16s %9.3f %8.0f %28s %10d' "$name" "$wall" \
-        "$(awk -v b="$bytes_a" -v t="$wall" 'BEGIN {print b / t / 1e6}')" \
-        "$(printf '%s %.2f x %s' "$label" "$ratio" "$square")" "$rss_a")")
-    table+=("$(printf '%-16s %48s %10d' "  ($square)" "peak memory of the square beside it:" "$rss_b")")
+    shapes+=("$(printf '%-8s %9.3f %8.0f %-16s %9.2f %10d %12d' "$name" "$wall" \
+        "$(awk -v b="$bytes_a" -v t="$wall" 'BEGIN {print b / t / 1e6}')" "$square" "$ratio" \
+        "$rss_a" "$rss_b")")
 }
 
 make_inputs
 say "timing ($pairs rounds after a warm-up; raw runs in $log)"
 for name in photo-24 photo-32 illustration-24 illustration-32; do bench_square "$name"; done
-bench_shape column photo-24 "cost/byte"
-bench_shape tall illustration-24 "cost/byte"
+bench_shape column photo-24
+bench_shape tall illustration-24
 
+# Before the table is written: the results file may itself be tracked.
+checkout="$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+git -C "$root" diff --quiet 2>/dev/null || checkout+=" (with local changes)"
+mkdir -p "$(dirname "$results")"
 {
-    echo "wzx2bmp end-to-end benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
-    echo "commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)$(git -C "$root" diff --quiet 2>/dev/null || echo ' (with local changes)')," \
-        "decoder $decoder"
-    echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $pairs rounds"
-    echo "inputs 8000 x 6000 at block height 32 unless named; times are medians of whole runs"
-    echo "writing a new file; x cp and x lz4 -d are medians of per-round ratios"
+    echo "wzx2bmp end-to-end benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')${WZX_BENCH_LABEL:+, $WZX_BENCH_LABEL}"
+    echo "checkout $checkout, decoder $decoder"
+    echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $pairs rounds after a warm-up"
     echo
+    echo "8000 x 6000 at block height 32; medians of whole runs writing a new file;"
+    echo "x cp and x lz4 -d are medians of the per-round ratios (A B C, A B C, ...)"
     printf '%-16s %9s %8s %8s %9s %10s\n' input "wzx2bmp s" "MB/s" "x cp" "x lz4 -d" "peak KiB"
     printf '%s\n' "${table[@]}"
     echo
-    echo "column: 1 x 36000000, 24 bits, the mosaic's pixels in row order; tall: 8000 x 60000,"
-    echo "the illustration ten times; cost/byte is wall time per output byte against the square"
+    echo "column: 1 x 36000000, 24 bits (the mosaic's pixels in row order); tall: 8000 x 60000,"
+    echo "the illustration ten times. cost/byte: wall time per output byte over the square's,"
+    echo "median of alternating runs"
+    printf '%-8s %9s %8s %-16s %9s %10s %12s\n' input "wzx2bmp s" "MB/s" "against" "cost/byte" \
+        "peak KiB" "square's KiB"
+    printf '%s\n' "${shapes[@]}"
 } | tee "$results"

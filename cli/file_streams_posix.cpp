@@ -131,7 +131,10 @@ bool OutputFile::openNow() {
     handle_ = f;
     opened_ = true;
     setIncompleteOutput(path_.c_str());
-    if (ftruncate(f, 0) != 0) {
+    // An empty file needs no truncation, and on ext4 a truncation to 0
+    // makes the final close start writing the whole file out, which the
+    // conversion would then wait for.
+    if (st.st_size > 0 && ftruncate(f, 0) != 0) {
         fail(OutputFailure::writeFailed, errno);
         return false;
     }
