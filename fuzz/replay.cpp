@@ -91,7 +91,7 @@ int main(int argc, char* argv[]) {
     size_t skipped = 0;
     for (const fs::path& f : files) {
         // Named first, so that a crash report follows the name of its input.
-        std::printf("%s\n", f.c_str());
+        std::printf("%s\n", f.string().c_str());
         std::fflush(stdout);
         std::vector<uint8_t> bytes = load(f);
         // Like libFuzzer, hand over a buffer that ends exactly at the input's end.

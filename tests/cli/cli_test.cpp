@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "support/run_program.h"
+#include "support/sanitized_build.h"
 #include "support/wzx_builder.h"
 
 namespace wzx::test {
@@ -545,9 +546,7 @@ TEST(Cli, WriteFailureRemovesTheOutputAndStops) {
 }
 
 TEST(Cli, OutOfMemoryEndsAbnormally) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "a sanitized program cannot start under an address-space limit";
-#endif
+    if (kSanitized) GTEST_SKIP() << "a sanitized program cannot start under an address-space limit";
     // The header asks for four channel buffers of 64 MiB each; the address
     // space allows far less. The existing output must survive untouched.
     ScratchDir dir;
@@ -620,9 +619,8 @@ TEST(Cli, MemoryFollowsWhatTheFileHolds) {
 #endif
 
 TEST(Cli, ImpossibleAllocationEndsAbnormally) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the sanitizer's allocator aborts instead of failing the allocation";
-#endif
+    if (kSanitized)
+        GTEST_SKIP() << "the sanitizer's allocator aborts instead of failing the allocation";
     // Rows of 2^30 pixels in blocks of 2^30 rows: each channel buffer would
     // be far larger than any address space, so the allocation fails on
     // every machine, without a resource limit.
