@@ -40,6 +40,13 @@ class InputFile : public ByteSource {
     int readError() const { return readError_; }
 
   private:
+    // The system side, one per platform: reads straight into dst until n
+    // bytes, the end or an error (recorded in readError_); moves the file
+    // position forward, staying at the end when asked to go past it.
+    size_t readDirect(uint8_t* dst, size_t n);
+    void seekForward(uint64_t n);
+    // The buffer, shared by both platforms.
+    void startBuffer();
     size_t refill();
 
     intptr_t handle_ = -1;

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "cli/abnormal_end.h"
 #include "cli/file_streams.h"
@@ -13,8 +12,6 @@
 namespace wzx {
 
 namespace {
-
-constexpr size_t kInputBufferBytes = 256 * 1024;
 
 int fd(intptr_t handle) {
     return static_cast<int>(handle);
@@ -35,8 +32,7 @@ bool InputFile::open(const std::string& path) {
     handle_ = f;
     identity_ = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), true};
     readError_ = 0;
-    buffer_.resize(kInputBufferBytes);
-    bufferPos_ = bufferEnd_ = 0;
+    startBuffer();
     return true;
 }
 
@@ -45,57 +41,22 @@ void InputFile::close() {
     handle_ = -1;
 }
 
-// Reads straight into dst; stops early only at the end or on an error.
-static size_t readSome(int f, uint8_t* dst, size_t n, int& error) {
+size_t InputFile::readDirect(uint8_t* dst, size_t n) {
     size_t got = 0;
-    while (got < n && error == 0) {
-        ssize_t step = ::read(f, dst + got, n - got);
+    while (got < n && readError_ == 0) {
+        ssize_t step = ::read(fd(handle_), dst + got, n - got);
         if (step > 0) {
             got += static_cast<size_t>(step);
         } else if (step == 0) {
             break;
         } else if (errno != EINTR) {
-            error = errno;
+            readError_ = errno;
         }
     }
     return got;
 }
 
-size_t InputFile::refill() {
-    bufferPos_ = 0;
-    bufferEnd_ = readSome(fd(handle_), buffer_.data(), buffer_.size(), readError_);
-    return bufferEnd_;
-}
-
-size_t InputFile::read(uint8_t* dst, size_t n) {
-    if (handle_ < 0) return 0;
-    size_t got = 0;
-    size_t buffered = bufferEnd_ - bufferPos_;
-    if (buffered > 0) {
-        got = n < buffered ? n : buffered;
-        std::memcpy(dst, buffer_.data() + bufferPos_, got);
-        bufferPos_ += got;
-    }
-    if (got == n || readError_ != 0) return got;
-    // Large requests bypass the buffer; small ones refill it.
-    if (n - got >= buffer_.size())
-        return got + readSome(fd(handle_), dst + got, n - got, readError_);
-    size_t more = refill();
-    size_t take = n - got < more ? n - got : more;
-    std::memcpy(dst + got, buffer_.data(), take);
-    bufferPos_ = take;
-    return got + take;
-}
-
-void InputFile::skip(uint64_t n) {
-    if (handle_ < 0) return;
-    size_t buffered = bufferEnd_ - bufferPos_;
-    if (n <= buffered) {
-        bufferPos_ += static_cast<size_t>(n);
-        return;
-    }
-    n -= buffered;
-    bufferPos_ = bufferEnd_ = 0;
+void InputFile::seekForward(uint64_t n) {
     // lseek allows positions past the end; reads there return 0.
     if (n > static_cast<uint64_t>(INT64_MAX)) n = INT64_MAX;
     lseek(fd(handle_), static_cast<off_t>(n), SEEK_CUR);

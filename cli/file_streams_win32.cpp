@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "cli/abnormal_end.h"
 #include "cli/file_streams.h"
@@ -13,7 +12,6 @@ namespace wzx {
 
 namespace {
 
-constexpr size_t kInputBufferBytes = 256 * 1024;
 // ReadFile and WriteFile take 32-bit counts.
 constexpr size_t kMaxTransfer = size_t{1} << 30;
 
@@ -77,8 +75,7 @@ bool InputFile::open(const std::string& path) {
     handle_ = reinterpret_cast<intptr_t>(f);
     identity_ = identityOf(info);
     readError_ = 0;
-    buffer_.resize(kInputBufferBytes);
-    bufferPos_ = bufferEnd_ = 0;
+    startBuffer();
     return true;
 }
 
@@ -87,14 +84,13 @@ void InputFile::close() {
     handle_ = -1;
 }
 
-// Reads straight into dst; stops early only at the end or on an error.
-static size_t readSome(HANDLE f, uint8_t* dst, size_t n, int& error) {
+size_t InputFile::readDirect(uint8_t* dst, size_t n) {
     size_t got = 0;
-    while (got < n && error == 0) {
+    while (got < n && readError_ == 0) {
         DWORD want = static_cast<DWORD>(n - got < kMaxTransfer ? n - got : kMaxTransfer);
         DWORD step = 0;
-        if (!ReadFile(f, dst + got, want, &step, nullptr)) {
-            if (GetLastError() != ERROR_HANDLE_EOF) error = lastErrno();
+        if (!ReadFile(asFile(handle_), dst + got, want, &step, nullptr)) {
+            if (GetLastError() != ERROR_HANDLE_EOF) readError_ = lastErrno();
             break;
         }
         if (step == 0) break;
@@ -103,41 +99,7 @@ static size_t readSome(HANDLE f, uint8_t* dst, size_t n, int& error) {
     return got;
 }
 
-size_t InputFile::refill() {
-    bufferPos_ = 0;
-    bufferEnd_ = readSome(asFile(handle_), buffer_.data(), buffer_.size(), readError_);
-    return bufferEnd_;
-}
-
-size_t InputFile::read(uint8_t* dst, size_t n) {
-    if (handle_ == -1) return 0;
-    size_t got = 0;
-    size_t buffered = bufferEnd_ - bufferPos_;
-    if (buffered > 0) {
-        got = n < buffered ? n : buffered;
-        std::memcpy(dst, buffer_.data() + bufferPos_, got);
-        bufferPos_ += got;
-    }
-    if (got == n || readError_ != 0) return got;
-    // Large requests bypass the buffer; small ones refill it.
-    if (n - got >= buffer_.size())
-        return got + readSome(asFile(handle_), dst + got, n - got, readError_);
-    size_t more = refill();
-    size_t take = n - got < more ? n - got : more;
-    std::memcpy(dst + got, buffer_.data(), take);
-    bufferPos_ = take;
-    return got + take;
-}
-
-void InputFile::skip(uint64_t n) {
-    if (handle_ == -1) return;
-    size_t buffered = bufferEnd_ - bufferPos_;
-    if (n <= buffered) {
-        bufferPos_ += static_cast<size_t>(n);
-        return;
-    }
-    n -= buffered;
-    bufferPos_ = bufferEnd_ = 0;
+void InputFile::seekForward(uint64_t n) {
     // Positions past the end are allowed; reads there return nothing. A
     // skip beyond any representable position ends up at the end as well.
     LARGE_INTEGER distance;
