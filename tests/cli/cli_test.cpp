@@ -17,6 +17,7 @@
 
 #include "support/run_program.h"
 #include "support/sanitized_build.h"
+#include "support/tiny_image.h"
 #include "support/wzx_builder.h"
 
 namespace wzx::test {
@@ -74,23 +75,6 @@ std::vector<std::string> searchOrder(const std::filesystem::path& dir) {
         return upper(a) < upper(b);
     });
     return names;
-}
-
-// A 1 × 1 image of stored chunks 1, 2, 3: blue 1 + 2, green 2, red 3 + 2.
-Bytes tinyImage() {
-    Bytes b = imageStart(3, 1, 1, 1);
-    appendStored(b, {1});
-    appendStored(b, {2});
-    appendStored(b, {3});
-    return b;
-}
-
-// Its BMP, written out by hand.
-Bytes tinyBmp() {
-    return {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,         // file header
-            40,  0,   0, 0, 1, 0, 0, 0, 1, 0, 0,  0, 1, 0, 24, 0,  // size, w, h, planes, bits
-            0,   0,   0, 0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0,
-            0,   0,   0, 0, 0, 0, 0, 0, 3, 2, 5,  0};  // the pixel, then one pad byte
 }
 
 // A header-only image: height 0 means no blocks and no rows.

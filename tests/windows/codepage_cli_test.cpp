@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "support/run_program.h"
+#include "support/tiny_image.h"
 #include "support/wzx_builder.h"
 
 namespace wzx::test {
@@ -26,23 +27,6 @@ const Character kHyou = {"\xE8\xA1\xA8", "\x95\x5C"};  // 表
 const Character kSo = {"\xE3\x82\xBD", "\x83\x5C"};    // ソ
 const Character kJuu = {"\xE5\x8D\x81", "\x8F\x5C"};   // 十
 const Character kHalfA = {"\xEF\xBD\xB1", "\xB1"};     // ｱ, one byte in code page 932
-
-Bytes tinyImage() {
-    Bytes b = imageStart(3, 1, 1, 1);
-    appendStored(b, {1});
-    appendStored(b, {2});
-    appendStored(b, {3});
-    return b;
-}
-
-// Its BMP: 54 header bytes, then blue 1 + 2, green 2, red 3 + 2 and a pad.
-Bytes tinyBmp() {
-    Bytes b = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  40,
-               0,   0,   0, 1, 0, 0, 0, 1, 0, 0, 0,  1, 0, 24, 0};
-    b.resize(54, 0);
-    b.insert(b.end(), {3, 2, 5, 0});
-    return b;
-}
 
 RunResult runInCodePage932(const fs::path& dir, const std::vector<std::string>& args) {
     RunOptions o{dir, ""};

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "support/run_program.h"
+#include "support/tiny_image.h"
 #include "support/wzx_builder.h"
 
 namespace wzx::test {
@@ -29,14 +30,6 @@ RunResult runUnderProbe(const fs::path& dir, const std::vector<std::string>& hol
     RunOptions o{dir, ""};
     o.launcher = WZX2BMP_LAUNCHER;
     return runProgram(WZX_RUN_PROBE, all, o);
-}
-
-Bytes tinyImage() {
-    Bytes b = imageStart(3, 1, 1, 1);
-    appendStored(b, {1});
-    appendStored(b, {2});
-    appendStored(b, {3});
-    return b;
 }
 
 const Bytes kOldOutput = {'o', 'l', 'd'};
