@@ -149,6 +149,40 @@ inline void copy16(uint8_t* dst, const uint8_t* src) {
     std::memcpy(dst, v, 16);
 }
 
+inline uint32_t load4(const uint8_t* src) {
+    uint32_t v;
+    std::memcpy(&v, src, 4);
+    return v;
+}
+
+inline void store4(uint8_t* dst, uint32_t v) {
+    std::memcpy(dst, &v, 4);
+}
+
+// Copies exactly n bytes between buffers that do not overlap, the last
+// piece overlapping the one before it. Small chunks make several copies of
+// a few dozen bytes each; a library call or a string instruction costs more
+// than the copy.
+inline void copyExact(uint8_t* dst, const uint8_t* src, size_t n) {
+    if (n >= 16) {
+        for (size_t i = 0; i + 16 < n; i += 16) copy16(dst + i, src + i);
+        copy16(dst + n - 16, src + n - 16);
+    } else if (n >= 8) {
+        uint64_t head = load8(src), tail = load8(src + n - 8);
+        store8(dst, head);
+        store8(dst + n - 8, tail);
+    } else if (n >= 4) {
+        uint32_t head = load4(src), tail = load4(src + n - 4);
+        store4(dst, head);
+        store4(dst + n - 4, tail);
+    } else if (n > 0) {
+        uint8_t first = src[0], middle = src[n / 2], last = src[n - 1];
+        dst[0] = first;
+        dst[n / 2] = middle;
+        dst[n - 1] = last;
+    }
+}
+
 // A match that starts in the ring's bytes from before the chunk: those come
 // first, the rest follows from the output's start. Exact, byte by byte; it
 // only happens within the first 4096 bytes of a chunk.
@@ -362,8 +396,8 @@ void catchUpRing(SlidingWindow& w, const uint8_t* out, size_t produced) {
         const uint8_t* src = out + (produced - keep);
         size_t slot = (w.r + produced - keep) & kWindowMask;
         size_t first = std::min(keep, kWindowSize - slot);
-        std::memcpy(w.ring.data() + slot, src, first);
-        std::memcpy(w.ring.data(), src + first, keep - first);
+        copyExact(w.ring.data() + slot, src, first);
+        copyExact(w.ring.data(), src + first, keep - first);
     }
     w.r = static_cast<uint32_t>((w.r + produced) & kWindowMask);
 }
@@ -386,13 +420,13 @@ ChunkExpansion decompressSmallChunk(SlidingWindow& window, const uint8_t* data, 
     // Only the padding is cleared: a few bytes per chunk, not kilobytes.
     uint8_t input[kSmallChunkBytes + kPaddedRead];
     uint8_t scratch[kSmallChunkBytes + kFastOutputMargin];
-    if (length > 0) std::memcpy(input, data, length);
+    copyExact(input, data, length);
     std::memset(input + length, 0, kPaddedRead);
     FastState s{input, length, 0, window.ring.data(), window.r, scratch, sizeof scratch, 0};
     FlagState fl;
     SmallEnd end = expandSmall(s, fl);
     size_t kept = std::min(s.produced, capacity);
-    if (kept > 0) std::memcpy(out, scratch, kept);
+    copyExact(out, scratch, kept);
     catchUpRing(window, scratch, s.produced);
     if (end == SmallEnd::done) return {s.produced, false};
     ChunkCursor in{data, length, s.pos};
