@@ -341,8 +341,12 @@ void expandItemsChecked(FastState& s, FlagState& fl) {
 // Small chunks (the rows of narrow images) are too short for the margins
 // above. They are expanded whole into scratch space with room for slop,
 // from a copy of their stored bytes with zeros behind, and then copied out.
+// The scratch starts with the ring's newest bytes: in a short chunk most
+// matches start before it, and those that reach into the chunk can then be
+// copied like any other from the output instead of byte by byte.
 constexpr size_t kSmallChunkBytes = 2048;  // stored and expanded, at most
 constexpr size_t kPaddedRead = 32;         // a group's reach: 25 bytes + an 8-byte literal read
+constexpr size_t kRingTail = 32;           // ring bytes ahead of the expansion
 
 // Where the small-chunk expansion stopped.
 enum class SmallEnd {
@@ -352,10 +356,11 @@ enum class SmallEnd {
 
 // The groups of a small chunk, each ending early at the chunk's end.
 // s.data has kPaddedRead readable bytes past s.length and s.out room for
-// kFastOutputMargin past kSmallChunkBytes.
+// kFastOutputMargin past kRingTail + kSmallChunkBytes.
 SmallEnd expandSmall(FastState& s, FlagState& fl) {
     while (s.pos < s.length) {
-        if (s.length - s.pos < 2 || s.produced > kSmallChunkBytes) return SmallEnd::handOver;
+        if (s.length - s.pos < 2 || s.produced > kRingTail + kSmallChunkBytes)
+            return SmallEnd::handOver;
         unsigned bits = s.data[s.pos++] | 0x100u;
         for (;;) {
             unsigned literals = static_cast<unsigned>(std::countr_zero(bits));
@@ -402,6 +407,17 @@ void catchUpRing(SlidingWindow& w, const uint8_t* out, size_t produced) {
     w.r = static_cast<uint32_t>((w.r + produced) & kWindowMask);
 }
 
+// The ring's newest kRingTail bytes, oldest first, into dst.
+void copyRingTail(const SlidingWindow& w, uint8_t* dst) {
+    if (w.r >= kRingTail) {
+        copyExact(dst, w.ring.data() + w.r - kRingTail, kRingTail);
+    } else {
+        size_t older = kRingTail - w.r;
+        copyExact(dst, w.ring.data() + kWindowSize - older, older);
+        copyExact(dst + older, w.ring.data(), w.r);
+    }
+}
+
 }  // namespace
 
 ChunkExpansion decompressChunkPlain(SlidingWindow& window, const uint8_t* data, size_t length,
@@ -419,18 +435,24 @@ ChunkExpansion decompressSmallChunk(SlidingWindow& window, const uint8_t* data, 
                                     uint8_t* out, size_t capacity) {
     // Only the padding is cleared: a few bytes per chunk, not kilobytes.
     uint8_t input[kSmallChunkBytes + kPaddedRead];
-    uint8_t scratch[kSmallChunkBytes + kFastOutputMargin];
+    uint8_t scratch[kRingTail + kSmallChunkBytes + kFastOutputMargin];
     copyExact(input, data, length);
     std::memset(input + length, 0, kPaddedRead);
-    FastState s{input, length, 0, window.ring.data(), window.r, scratch, sizeof scratch, 0};
+    copyRingTail(window, scratch);
+    // The ring's tail counts as output already produced, so distances into
+    // it need no case of their own.
+    uint32_t tailStart = static_cast<uint32_t>((window.r - kRingTail) & kWindowMask);
+    FastState s{input,   length,         0,        window.ring.data(), tailStart,
+                scratch, sizeof scratch, kRingTail};
     FlagState fl;
     SmallEnd end = expandSmall(s, fl);
-    size_t kept = std::min(s.produced, capacity);
-    copyExact(out, scratch, kept);
-    catchUpRing(window, scratch, s.produced);
-    if (end == SmallEnd::done) return {s.produced, false};
+    const uint8_t* expanded = scratch + kRingTail;
+    size_t produced = s.produced - kRingTail;
+    copyExact(out, expanded, std::min(produced, capacity));
+    catchUpRing(window, expanded, produced);
+    if (end == SmallEnd::done) return {produced, false};
     ChunkCursor in{data, length, s.pos};
-    Expander ex{window, out, capacity, s.produced};
+    Expander ex{window, out, capacity, produced};
     expandItems(in, ex, fl);
     return {ex.produced, in.cut};
 }
