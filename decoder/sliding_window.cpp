@@ -364,7 +364,7 @@ SmallEnd expandSmall(FastState& s, FlagState& fl) {
         unsigned bits = s.data[s.pos++] | 0x100u;
         for (;;) {
             unsigned literals = static_cast<unsigned>(std::countr_zero(bits));
-            size_t left = s.length - s.pos;  // at least 1 here
+            size_t left = s.length - s.pos;  // 0 only after a match
             store8(s.out + s.produced, load8(s.data + s.pos));
             if (literals >= left) {  // the run reaches the chunk's end
                 s.produced += left;
@@ -386,8 +386,10 @@ SmallEnd expandSmall(FastState& s, FlagState& fl) {
             copyMatchWide(s, m);
             s.pos += m.bytes;
             s.produced += m.n;
+            // No test here: the run of literals that follows, even of none,
+            // ends the group or the chunk, and one exit is easier to predict
+            // than two.
             bits >>= 1;
-            if (bits == 1 || s.pos == s.length) break;
         }
     }
     return SmallEnd::done;
