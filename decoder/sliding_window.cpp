@@ -459,12 +459,10 @@ ChunkExpansion decompressSmallChunk(SlidingWindow& window, const uint8_t* data, 
     return {ex.produced, in.cut};
 }
 
-}  // namespace
-
-ChunkExpansion decompressChunk(SlidingWindow& window, const uint8_t* data, size_t length,
-                               uint8_t* out, size_t capacity) {
-    if (length <= kSmallChunkBytes && capacity <= kSmallChunkBytes)
-        return decompressSmallChunk(window, data, length, out, capacity);
+// Kept out of line, so that the choice between the paths takes no frame.
+[[gnu::noinline]] ChunkExpansion decompressLargeChunk(SlidingWindow& window, const uint8_t* data,
+                                                      size_t length, uint8_t* out,
+                                                      size_t capacity) {
     FastState s{data, length, 0, window.ring.data(), window.r, out, capacity, 0};
     while (s.length - s.pos >= kFastInputMargin && s.capacity - s.produced >= kFastOutputMargin)
         expandGroupFast(s);
@@ -477,6 +475,17 @@ ChunkExpansion decompressChunk(SlidingWindow& window, const uint8_t* data, size_
     Expander ex{window, out, capacity, s.produced};
     expandItems(in, ex, fl);
     return {ex.produced, in.cut};
+}
+
+}  // namespace
+
+ChunkExpansion decompressChunk(SlidingWindow& window, const uint8_t* data, size_t length,
+                               uint8_t* out, size_t capacity) {
+    // Nothing but the choice here, so that both calls become jumps: narrow
+    // images have millions of chunks.
+    if (length <= kSmallChunkBytes && capacity <= kSmallChunkBytes)
+        return decompressSmallChunk(window, data, length, out, capacity);
+    return decompressLargeChunk(window, data, length, out, capacity);
 }
 
 }  // namespace wzx
