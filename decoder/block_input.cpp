@@ -8,26 +8,23 @@ namespace wzx {
 
 BlockInput::BlockInput(ByteSource& source) : source_(source), buffer_(new uint8_t[kBufferBytes]) {}
 
-const uint8_t* BlockInput::take(size_t n) {
-    if (end_ - pos_ < n) {
-        // Keep what is left at the front and fill the rest with one read,
-        // of at least kMaxTake bytes since n <= kMaxTake.
-        size_t left = end_ - pos_;
-        std::memmove(buffer_.get(), buffer_.get() + pos_, left);
-        pos_ = 0;
-        end_ = left;
-        size_t room = kBufferBytes - end_;
-        while (room > 0) {
-            size_t got = source_.read(buffer_.get() + end_, room);
-            if (got == 0) break;
-            end_ += got;
-            room -= got;
-        }
-        if (end_ < n) return nullptr;
+const uint8_t* BlockInput::refillAndTake(size_t n) {
+    // Keep what is left at the front and fill the rest with one read, of at
+    // least kMaxTake bytes since n <= kMaxTake.
+    size_t left = end_ - pos_;
+    std::memmove(buffer_.get(), buffer_.get() + pos_, left);
+    pos_ = 0;
+    end_ = left;
+    size_t room = kBufferBytes - end_;
+    while (room > 0) {
+        size_t got = source_.read(buffer_.get() + end_, room);
+        if (got == 0) break;
+        end_ += got;
+        room -= got;
     }
-    const uint8_t* at = buffer_.get() + pos_;
-    pos_ += n;
-    return at;
+    if (end_ < n) return nullptr;
+    pos_ = n;
+    return buffer_.get();
 }
 
 size_t BlockInput::read(uint8_t* dst, size_t n) {

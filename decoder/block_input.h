@@ -21,8 +21,14 @@ class BlockInput {
     explicit BlockInput(ByteSource& source);
 
     // The next n bytes (n <= kMaxTake) in place, valid until the next call;
-    // nullptr when the input ends first.
-    const uint8_t* take(size_t n);
+    // nullptr when the input ends first. Inline while the bytes are there:
+    // a narrow image takes two small pieces per chunk, millions of times.
+    const uint8_t* take(size_t n) {
+        if (end_ - pos_ < n) return refillAndTake(n);
+        const uint8_t* at = buffer_.get() + pos_;
+        pos_ += n;
+        return at;
+    }
     // Reads up to n bytes into dst; fewer only at the end of the input.
     size_t read(uint8_t* dst, size_t n);
     // Reads and drops n bytes; false when the input ends first.
@@ -30,6 +36,8 @@ class BlockInput {
 
   private:
     static constexpr size_t kBufferBytes = 2 * kMaxTake;
+
+    const uint8_t* refillAndTake(size_t n);
 
     ByteSource& source_;
     std::unique_ptr<uint8_t[]> buffer_;

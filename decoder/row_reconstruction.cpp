@@ -109,6 +109,36 @@ size_t reconstructWide(const uint8_t* const channel[], unsigned channels, size_t
     return x;
 }
 
+// Sixteen rows of a column, y going down in memory: the vertical sums are
+// running sums along the channel bytes, and each vector of four pixels goes
+// out in reverse lane order. Three channels keep the pad byte of each row.
+size_t reconstructColumnWide(const uint8_t* const channel[], unsigned channels, size_t rows,
+                             uint8_t px[4], uint8_t* out) {
+    const bool alpha = channels == 4;
+    __m128i carry[4];
+    for (unsigned c = 0; c < 4; ++c) carry[c] = _mm_set1_epi8(static_cast<char>(px[c]));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i padBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    size_t y = 0;
+    for (; rows - y >= kStep; y += kStep) {
+        __m128i d1 = load(channel[1] + y);
+        __m128i s0 = runningSum(_mm_add_epi8(load(channel[0] + y), d1), carry[0]);
+        __m128i s1 = runningSum(d1, carry[1]);
+        __m128i s2 = runningSum(_mm_add_epi8(load(channel[2] + y), d1), carry[2]);
+        __m128i s3 = alpha ? runningSum(load(channel[3] + y), carry[3]) : zero;
+        Quad q = interleave(s0, s1, s2, s3);
+        for (size_t i = 0; i < 4; ++i) {
+            // Rows y + 4i + 3 down to y + 4i, lowest address first.
+            auto* at = reinterpret_cast<__m128i*>(out - 4 * (y + 4 * i + 3));
+            __m128i v = _mm_shuffle_epi32(q.px[i], 0x1B);
+            if (!alpha) v = _mm_or_si128(v, _mm_and_si128(_mm_loadu_si128(at), padBytes));
+            _mm_storeu_si128(at, v);
+        }
+    }
+    for (unsigned c = 0; c < 4; ++c) px[c] = static_cast<uint8_t>(_mm_cvtsi128_si32(carry[c]));
+    return y;
+}
+
 #endif
 
 #if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
@@ -196,6 +226,16 @@ void reconstructRowPlain(const uint8_t* const channel[], unsigned channels, size
             px[3] = static_cast<uint8_t>(px[3] + acc3);
         }
     }
+}
+
+size_t reconstructColumnSteps(const uint8_t* const channel[], unsigned channels, size_t rows,
+                              uint8_t px[4], uint8_t* out) {
+#if defined(__SSE2__)
+    return reconstructColumnWide(channel, channels, rows, px, out);
+#else
+    (void)channel, (void)channels, (void)rows, (void)px, (void)out;
+    return 0;
+#endif
 }
 
 void reconstructWideRow(const uint8_t* const channel[], unsigned channels, size_t width,

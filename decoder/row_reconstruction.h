@@ -66,6 +66,13 @@ inline void reconstructRow(const uint8_t* const channel[], unsigned channels, si
     reconstructRowInto(channel, channels, width, previous, previous);
 }
 
+// Rows of a one-pixel-wide image in whole steps of sixteen, row y going to
+// out - 4 × y (a bottom-up output with a 4-byte stride), with the pixel
+// above carried in and out through px. Returns the number of rows done; the
+// bytes of a row past its channels are left as they are.
+size_t reconstructColumnSteps(const uint8_t* const channel[], unsigned channels, size_t rows,
+                              uint8_t px[4], uint8_t* out);
+
 // A block's rows of a narrow image (width below kWideRowPixels), one after
 // another: row i's channel bytes start at channel[c] + i × width, and the
 // finished row i goes to `previous` (which ends as the block's last row) and
@@ -76,9 +83,15 @@ void reconstructColumnRows(const uint8_t* const channel[], size_t rows, uint8_t*
                            uint8_t* out, ptrdiff_t outPitch) {
     // One pixel per row: no running sum along the row, and the pixel above
     // stays in registers.
-    uint8_t px[kChannels];
+    uint8_t px[4] = {0, 0, 0, 0};
     for (unsigned c = 0; c < kChannels; ++c) px[c] = previous[c];
-    for (size_t y = 0; y < rows; ++y) {
+    size_t y = 0;
+    // Both pixel sizes make a 4-byte stride, so the rows lie side by side.
+    if (outPitch == -4) {
+        y = reconstructColumnSteps(channel, kChannels, rows, px, out);
+        out -= 4 * y;
+    }
+    for (; y < rows; ++y) {
         uint8_t d1 = channel[1][y];
         px[0] = static_cast<uint8_t>(px[0] + channel[0][y] + d1);
         px[1] = static_cast<uint8_t>(px[1] + d1);

@@ -149,6 +149,40 @@ inline void copy16(uint8_t* dst, const uint8_t* src) {
     std::memcpy(dst, v, 16);
 }
 
+inline uint32_t load4(const uint8_t* src) {
+    uint32_t v;
+    std::memcpy(&v, src, 4);
+    return v;
+}
+
+inline void store4(uint8_t* dst, uint32_t v) {
+    std::memcpy(dst, &v, 4);
+}
+
+// Copies exactly n bytes between buffers that do not overlap, the last
+// piece overlapping the one before it. Small chunks make several copies of
+// a few dozen bytes each; a library call or a string instruction costs more
+// than the copy.
+inline void copyExact(uint8_t* dst, const uint8_t* src, size_t n) {
+    if (n >= 16) {
+        for (size_t i = 0; i + 16 < n; i += 16) copy16(dst + i, src + i);
+        copy16(dst + n - 16, src + n - 16);
+    } else if (n >= 8) {
+        uint64_t head = load8(src), tail = load8(src + n - 8);
+        store8(dst, head);
+        store8(dst + n - 8, tail);
+    } else if (n >= 4) {
+        uint32_t head = load4(src), tail = load4(src + n - 4);
+        store4(dst, head);
+        store4(dst + n - 4, tail);
+    } else if (n > 0) {
+        uint8_t first = src[0], middle = src[n / 2], last = src[n - 1];
+        dst[0] = first;
+        dst[n / 2] = middle;
+        dst[n - 1] = last;
+    }
+}
+
 // A match that starts in the ring's bytes from before the chunk: those come
 // first, the rest follows from the output's start. Exact, byte by byte; it
 // only happens within the first 4096 bytes of a chunk.
@@ -307,8 +341,12 @@ void expandItemsChecked(FastState& s, FlagState& fl) {
 // Small chunks (the rows of narrow images) are too short for the margins
 // above. They are expanded whole into scratch space with room for slop,
 // from a copy of their stored bytes with zeros behind, and then copied out.
+// The scratch starts with the ring's newest bytes: in a short chunk most
+// matches start before it, and those that reach into the chunk can then be
+// copied like any other from the output instead of byte by byte.
 constexpr size_t kSmallChunkBytes = 2048;  // stored and expanded, at most
 constexpr size_t kPaddedRead = 32;         // a group's reach: 25 bytes + an 8-byte literal read
+constexpr size_t kRingTail = 32;           // ring bytes ahead of the expansion
 
 // Where the small-chunk expansion stopped.
 enum class SmallEnd {
@@ -318,14 +356,15 @@ enum class SmallEnd {
 
 // The groups of a small chunk, each ending early at the chunk's end.
 // s.data has kPaddedRead readable bytes past s.length and s.out room for
-// kFastOutputMargin past kSmallChunkBytes.
+// kFastOutputMargin past kRingTail + kSmallChunkBytes.
 SmallEnd expandSmall(FastState& s, FlagState& fl) {
     while (s.pos < s.length) {
-        if (s.length - s.pos < 2 || s.produced > kSmallChunkBytes) return SmallEnd::handOver;
+        if (s.length - s.pos < 2 || s.produced > kRingTail + kSmallChunkBytes)
+            return SmallEnd::handOver;
         unsigned bits = s.data[s.pos++] | 0x100u;
         for (;;) {
             unsigned literals = static_cast<unsigned>(std::countr_zero(bits));
-            size_t left = s.length - s.pos;  // at least 1 here
+            size_t left = s.length - s.pos;  // 0 only after a match
             store8(s.out + s.produced, load8(s.data + s.pos));
             if (literals >= left) {  // the run reaches the chunk's end
                 s.produced += left;
@@ -347,8 +386,10 @@ SmallEnd expandSmall(FastState& s, FlagState& fl) {
             copyMatchWide(s, m);
             s.pos += m.bytes;
             s.produced += m.n;
+            // No test here: the run of literals that follows, even of none,
+            // ends the group or the chunk, and one exit is easier to predict
+            // than two.
             bits >>= 1;
-            if (bits == 1 || s.pos == s.length) break;
         }
     }
     return SmallEnd::done;
@@ -362,10 +403,21 @@ void catchUpRing(SlidingWindow& w, const uint8_t* out, size_t produced) {
         const uint8_t* src = out + (produced - keep);
         size_t slot = (w.r + produced - keep) & kWindowMask;
         size_t first = std::min(keep, kWindowSize - slot);
-        std::memcpy(w.ring.data() + slot, src, first);
-        std::memcpy(w.ring.data(), src + first, keep - first);
+        copyExact(w.ring.data() + slot, src, first);
+        copyExact(w.ring.data(), src + first, keep - first);
     }
     w.r = static_cast<uint32_t>((w.r + produced) & kWindowMask);
+}
+
+// The ring's newest kRingTail bytes, oldest first, into dst.
+void copyRingTail(const SlidingWindow& w, uint8_t* dst) {
+    if (w.r >= kRingTail) {
+        copyExact(dst, w.ring.data() + w.r - kRingTail, kRingTail);
+    } else {
+        size_t older = kRingTail - w.r;
+        copyExact(dst, w.ring.data() + kWindowSize - older, older);
+        copyExact(dst + older, w.ring.data(), w.r);
+    }
 }
 
 }  // namespace
@@ -385,28 +437,32 @@ ChunkExpansion decompressSmallChunk(SlidingWindow& window, const uint8_t* data, 
                                     uint8_t* out, size_t capacity) {
     // Only the padding is cleared: a few bytes per chunk, not kilobytes.
     uint8_t input[kSmallChunkBytes + kPaddedRead];
-    uint8_t scratch[kSmallChunkBytes + kFastOutputMargin];
-    if (length > 0) std::memcpy(input, data, length);
+    uint8_t scratch[kRingTail + kSmallChunkBytes + kFastOutputMargin];
+    copyExact(input, data, length);
     std::memset(input + length, 0, kPaddedRead);
-    FastState s{input, length, 0, window.ring.data(), window.r, scratch, sizeof scratch, 0};
+    copyRingTail(window, scratch);
+    // The ring's tail counts as output already produced, so distances into
+    // it need no case of their own.
+    uint32_t tailStart = static_cast<uint32_t>((window.r - kRingTail) & kWindowMask);
+    FastState s{input,   length,         0,        window.ring.data(), tailStart,
+                scratch, sizeof scratch, kRingTail};
     FlagState fl;
     SmallEnd end = expandSmall(s, fl);
-    size_t kept = std::min(s.produced, capacity);
-    if (kept > 0) std::memcpy(out, scratch, kept);
-    catchUpRing(window, scratch, s.produced);
-    if (end == SmallEnd::done) return {s.produced, false};
+    const uint8_t* expanded = scratch + kRingTail;
+    size_t produced = s.produced - kRingTail;
+    copyExact(out, expanded, std::min(produced, capacity));
+    catchUpRing(window, expanded, produced);
+    if (end == SmallEnd::done) return {produced, false};
     ChunkCursor in{data, length, s.pos};
-    Expander ex{window, out, capacity, s.produced};
+    Expander ex{window, out, capacity, produced};
     expandItems(in, ex, fl);
     return {ex.produced, in.cut};
 }
 
-}  // namespace
-
-ChunkExpansion decompressChunk(SlidingWindow& window, const uint8_t* data, size_t length,
-                               uint8_t* out, size_t capacity) {
-    if (length <= kSmallChunkBytes && capacity <= kSmallChunkBytes)
-        return decompressSmallChunk(window, data, length, out, capacity);
+// Kept out of line, so that the choice between the paths takes no frame.
+[[gnu::noinline]] ChunkExpansion decompressLargeChunk(SlidingWindow& window, const uint8_t* data,
+                                                      size_t length, uint8_t* out,
+                                                      size_t capacity) {
     FastState s{data, length, 0, window.ring.data(), window.r, out, capacity, 0};
     while (s.length - s.pos >= kFastInputMargin && s.capacity - s.produced >= kFastOutputMargin)
         expandGroupFast(s);
@@ -419,6 +475,17 @@ ChunkExpansion decompressChunk(SlidingWindow& window, const uint8_t* data, size_
     Expander ex{window, out, capacity, s.produced};
     expandItems(in, ex, fl);
     return {ex.produced, in.cut};
+}
+
+}  // namespace
+
+ChunkExpansion decompressChunk(SlidingWindow& window, const uint8_t* data, size_t length,
+                               uint8_t* out, size_t capacity) {
+    // Nothing but the choice here, so that both calls become jumps: narrow
+    // images have millions of chunks.
+    if (length <= kSmallChunkBytes && capacity <= kSmallChunkBytes)
+        return decompressSmallChunk(window, data, length, out, capacity);
+    return decompressLargeChunk(window, data, length, out, capacity);
 }
 
 }  // namespace wzx
