@@ -123,12 +123,29 @@ class DiscardSink : public wzx::ByteSink {
     uint64_t writes = 0, bytes = 0;
 };
 
-// Places every row of a width x height image, 3 channels; the arguments
-// are width and height.
-void BM_PlaceRows(benchmark::State& state) {
+// A width x height image of 3 channels from the benchmark's two arguments,
+// and one row of it.
+struct RowImage {
+    int32_t width, height;
+    std::vector<uint8_t> row;
+};
+
+RowImage rowImage(const benchmark::State& state) {
     const auto width = static_cast<int32_t>(state.range(0));
     const auto height = static_cast<int32_t>(state.range(1));
-    std::vector<uint8_t> row(static_cast<size_t>(width) * 3, 0x5A);
+    return {width, height, std::vector<uint8_t>(static_cast<size_t>(width) * 3, 0x5A)};
+}
+
+// Output bytes of all the images placed.
+void countImageBytes(benchmark::State& state, int32_t width, int32_t height) {
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations()) * height *
+        static_cast<int64_t>(wzx::bmpRowStride(static_cast<uint64_t>(width), 3)));
+}
+
+// Places every row of the image one by one.
+void BM_PlaceRows(benchmark::State& state) {
+    const auto [width, height, row] = rowImage(state);
     DiscardSink sink;
     for (auto _ : state) {
         wzx::BmpWriter writer(sink);
@@ -136,9 +153,7 @@ void BM_PlaceRows(benchmark::State& state) {
         for (int32_t y = 0; y < height; ++y) writer.placeRow(y, row.data());
         writer.finish();
     }
-    state.SetBytesProcessed(
-        static_cast<int64_t>(state.iterations()) * height *
-        static_cast<int64_t>(wzx::bmpRowStride(static_cast<uint64_t>(width), 3)));
+    countImageBytes(state, width, height);
     state.counters["writes/image"] =
         static_cast<double>(sink.writes) / static_cast<double>(state.iterations());
 }
@@ -148,9 +163,7 @@ BENCHMARK(BM_PlaceRows)->Args({8000, 600})->Args({1, 1200000});
 // The same rows claimed in place, 32 at a time as the decoder asks for a
 // block, and filled with one copy each.
 void BM_StageRows(benchmark::State& state) {
-    const auto width = static_cast<int32_t>(state.range(0));
-    const auto height = static_cast<int32_t>(state.range(1));
-    std::vector<uint8_t> row(static_cast<size_t>(width) * 3, 0x5A);
+    const auto [width, height, row] = rowImage(state);
     DiscardSink sink;
     for (auto _ : state) {
         wzx::BmpWriter writer(sink);
@@ -164,9 +177,7 @@ void BM_StageRows(benchmark::State& state) {
         }
         writer.finish();
     }
-    state.SetBytesProcessed(
-        static_cast<int64_t>(state.iterations()) * height *
-        static_cast<int64_t>(wzx::bmpRowStride(static_cast<uint64_t>(width), 3)));
+    countImageBytes(state, width, height);
 }
 BENCHMARK(BM_StageRows)->Args({8000, 600})->Args({1, 1200000});
 

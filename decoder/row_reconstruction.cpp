@@ -23,13 +23,18 @@ struct Accumulators {
 
 constexpr size_t kStep = kWideRowPixels;
 
-// Running sum of sixteen bytes, plus the sum carried in from the left
-// (all lanes alike); carry moves on by the sixteen bytes' total.
-inline __m128i runningSum(__m128i v, __m128i& carry) {
+// Lane i becomes the sum of lanes 0..i, in four shifted adds.
+inline __m128i prefixSums(__m128i v) {
     v = _mm_add_epi8(v, _mm_slli_si128(v, 1));
     v = _mm_add_epi8(v, _mm_slli_si128(v, 2));
     v = _mm_add_epi8(v, _mm_slli_si128(v, 4));
-    v = _mm_add_epi8(v, _mm_slli_si128(v, 8));
+    return _mm_add_epi8(v, _mm_slli_si128(v, 8));
+}
+
+// Running sum of sixteen bytes, plus the sum carried in from the left
+// (all lanes alike); carry moves on by the sixteen bytes' total.
+inline __m128i runningSum(__m128i v, __m128i& carry) {
+    v = prefixSums(v);
     // Lane 15 now holds the total; spread it over all lanes.
     __m128i total = _mm_unpackhi_epi8(v, v);
     total = _mm_shufflehi_epi16(total, 0xFF);
@@ -79,21 +84,27 @@ inline Quad interleave(__m128i a0, __m128i a1, __m128i a2, __m128i a3) {
              _mm_unpacklo_epi16(bgHigh, raHigh), _mm_unpackhi_epi16(bgHigh, raHigh)}};
 }
 
+// Sixteen steps of the running sums from channel bytes at offset i: blue
+// and red carry green's difference, alpha (when there) stands alone. Both
+// a row's pixels and a column's rows are such sums.
+inline Quad sumSixteen(const uint8_t* const channel[], bool alpha, size_t i, __m128i carry[4]) {
+    __m128i d1 = load(channel[1] + i);
+    __m128i s0 = runningSum(_mm_add_epi8(load(channel[0] + i), d1), carry[0]);
+    __m128i s1 = runningSum(d1, carry[1]);
+    __m128i s2 = runningSum(_mm_add_epi8(load(channel[2] + i), d1), carry[2]);
+    __m128i s3 = alpha ? runningSum(load(channel[3] + i), carry[3]) : _mm_setzero_si128();
+    return interleave(s0, s1, s2, s3);
+}
+
 // Whole steps of sixteen pixels; returns the number of pixels done.
 size_t reconstructWide(const uint8_t* const channel[], unsigned channels, size_t width,
                        const uint8_t* above, uint8_t* out, Accumulators& a) {
     const bool alpha = channels == 4;
     __m128i carry[4];
     for (unsigned c = 0; c < 4; ++c) carry[c] = _mm_set1_epi8(static_cast<char>(a.acc[c]));
-    const __m128i zero = _mm_setzero_si128();
     size_t x = 0;
     for (; width - x >= kStep; x += kStep) {
-        __m128i d1 = load(channel[1] + x);
-        __m128i s0 = runningSum(_mm_add_epi8(load(channel[0] + x), d1), carry[0]);
-        __m128i s1 = runningSum(d1, carry[1]);
-        __m128i s2 = runningSum(_mm_add_epi8(load(channel[2] + x), d1), carry[2]);
-        __m128i s3 = alpha ? runningSum(load(channel[3] + x), carry[3]) : zero;
-        Quad q = interleave(s0, s1, s2, s3);
+        Quad q = sumSixteen(channel, alpha, x, carry);
         const size_t at = x * channels;
         if (alpha) {
             for (size_t i = 0; i < 4; ++i) addTo(above, out, at + 16 * i, q.px[i]);
@@ -117,16 +128,10 @@ size_t reconstructColumnWide(const uint8_t* const channel[], unsigned channels, 
     const bool alpha = channels == 4;
     __m128i carry[4];
     for (unsigned c = 0; c < 4; ++c) carry[c] = _mm_set1_epi8(static_cast<char>(px[c]));
-    const __m128i zero = _mm_setzero_si128();
     const __m128i padBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     size_t y = 0;
     for (; rows - y >= kStep; y += kStep) {
-        __m128i d1 = load(channel[1] + y);
-        __m128i s0 = runningSum(_mm_add_epi8(load(channel[0] + y), d1), carry[0]);
-        __m128i s1 = runningSum(d1, carry[1]);
-        __m128i s2 = runningSum(_mm_add_epi8(load(channel[2] + y), d1), carry[2]);
-        __m128i s3 = alpha ? runningSum(load(channel[3] + y), carry[3]) : zero;
-        Quad q = interleave(s0, s1, s2, s3);
+        Quad q = sumSixteen(channel, alpha, y, carry);
         for (size_t i = 0; i < 4; ++i) {
             // Rows y + 4i + 3 down to y + 4i, lowest address first.
             auto* at = reinterpret_cast<__m128i*>(out - 4 * (y + 4 * i + 3));
@@ -178,11 +183,7 @@ __attribute__((target("ssse3"))) size_t reconstructWideThreeSsse3(const uint8_t*
                         _mm_add_epi8(load(channel[2] + x), d1)};
         __m128i s[3];
         for (int c = 0; c < 3; ++c) {
-            __m128i v = t[c];
-            v = _mm_add_epi8(v, _mm_slli_si128(v, 1));
-            v = _mm_add_epi8(v, _mm_slli_si128(v, 2));
-            v = _mm_add_epi8(v, _mm_slli_si128(v, 4));
-            v = _mm_add_epi8(v, _mm_slli_si128(v, 8));
+            __m128i v = prefixSums(t[c]);
             s[c] = _mm_add_epi8(v, carry[c]);
             carry[c] = _mm_add_epi8(carry[c], _mm_shuffle_epi8(v, lastLane));
         }
